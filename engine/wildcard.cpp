@@ -1,0 +1,125 @@
+#include "engine/wildcard.h"
+
+#include <cstddef>
+
+namespace brawlhue {
+namespace {
+
+constexpr char16_t kAnyRun = u'*';
+constexpr char16_t kAnyOne = u'?';
+constexpr char16_t kAnyDigit = u'#';
+constexpr char16_t kListOpen = u'[';
+constexpr char16_t kListClose = u']';
+constexpr char16_t kListInvert = u'!';
+constexpr char16_t kListRange = u'-';
+
+// One pattern element that is not "*": how many pattern units it spans, and whether it stands
+// for no line character at all (the empty list "[]").
+struct Element {
+    std::size_t width;
+    bool empty_run;
+};
+
+// A list "[...]" runs to the next "]". A "[" with no "]" after it is an ordinary character.
+Element ReadElement(std::u16string_view pattern, std::size_t at) noexcept {
+    if (pattern[at] != kListOpen) {
+        return {1, false};
+    }
+    const std::size_t close = pattern.find(kListClose, at + 1);
+    if (close == std::u16string_view::npos) {
+        return {1, false};
+    }
+    return {close - at + 1, close == at + 1};
+}
+
+// Whether one line character fits the list body between "[" and "]" (not empty).
+bool ListAccepts(std::u16string_view body, char16_t c) noexcept {
+    bool inverted = false;
+    if (body.front() == kListInvert) {
+        inverted = true;
+        body.remove_prefix(1);
+    }
+    bool found = false;
+    std::size_t i = 0;
+    while (i < body.size() && !found) {
+        // "x-y" is a range; a "-" with nothing on one side of it is an ordinary character.
+        // A range written from a higher to a lower code holds no character.
+        if (i + 2 < body.size() && body[i + 1] == kListRange) {
+            found = body[i] <= c && c <= body[i + 2];
+            i += 3;
+        } else {
+            found = body[i] == c;
+            i += 1;
+        }
+    }
+    return found != inverted;
+}
+
+bool ElementAccepts(std::u16string_view pattern, std::size_t at, Element element,
+                    char16_t c) noexcept {
+    const char16_t p = pattern[at];
+    if (element.width > 1) {
+        return ListAccepts(pattern.substr(at + 1, element.width - 2), c);
+    }
+    if (p == kAnyOne) {
+        return true;
+    }
+    if (p == kAnyDigit) {
+        return c >= u'0' && c <= u'9';
+    }
+    return p == c;
+}
+
+}  // namespace
+
+bool MatchesPattern(std::u16string_view line, Pattern pattern_text) noexcept {
+    const std::u16string_view pattern = pattern_text.text();
+    std::size_t li = 0;
+    std::size_t pi = 0;
+    // The most recent "*": where the pattern resumes after it, and the line position it has
+    // taken up to. Letting it take one more character is the only retry ever needed.
+    bool have_star = false;
+    std::size_t star_resume = 0;
+    std::size_t star_line = 0;
+
+    while (li < line.size()) {
+        if (pi < pattern.size() && pattern[pi] == kAnyRun) {
+            have_star = true;
+            star_resume = ++pi;
+            star_line = li;
+            continue;
+        }
+        if (pi < pattern.size()) {
+            const Element element = ReadElement(pattern, pi);
+            if (element.empty_run) {
+                pi += element.width;
+                continue;
+            }
+            if (ElementAccepts(pattern, pi, element, line[li])) {
+                pi += element.width;
+                ++li;
+                continue;
+            }
+        }
+        if (!have_star) {
+            return false;
+        }
+        li = ++star_line;
+        pi = star_resume;
+    }
+    // The line is used up: what is left of the pattern must be able to stand for nothing.
+    while (pi < pattern.size()) {
+        if (pattern[pi] == kAnyRun) {
+            ++pi;
+            continue;
+        }
+        const Element element = ReadElement(pattern, pi);
+        if (!element.empty_run) {
+            return false;
+        }
+        pi += element.width;
+    }
+    return true;
+}
+
+}  // namespace brawlhue

@@ -1,0 +1,85 @@
+#include "filter/prompt.h"
+
+#include <limits>
+
+#include "filter/number_form.h"
+
+namespace brawlhue {
+namespace {
+
+// Openings compared on their full length, in this order.
+constexpr std::u16string_view kPromptOpenings[] = {
+    u"* ", u"o ", u"S ", u"R ", u" HP:", u" R:", u" S:", u" SP:", u" DP:", u" MV:", u" > ",
+};
+
+// "I" followed by a number, the number ending at the first blank.
+constexpr char16_t kNumberedOpening = u'I';
+constexpr char16_t kNumberEnd = u' ';
+
+// The pager stands behind one character of an opening, so it takes 42 units in all.
+constexpr std::u16string_view kPagerText = u" Press <Return> to continue, q to quit *>";
+static_assert(kPagerText.size() == 41);
+
+constexpr std::u16string_view kPromptTerminator = u" > ";
+constexpr std::u16string_view kBarePrompts[] = {u"> ", u"] "};
+
+bool StartsWith(std::u16string_view line, std::u16string_view start) noexcept {
+    return line.substr(0, start.size()) == start;
+}
+
+bool HasNumberedOpening(std::u16string_view line) noexcept {
+    const std::size_t blank = line.find(kNumberEnd);
+    // Position 1 of the blank would leave no room for the "I" before it.
+    if (blank == std::u16string_view::npos || blank < 1) {
+        return false;
+    }
+    return IsGeneralNumberForm(line.substr(1, blank - 1));
+}
+
+}  // namespace
+
+bool IsPromptStart(std::u16string_view line) noexcept {
+    for (std::u16string_view opening : kPromptOpenings) {
+        if (StartsWith(line, opening)) {
+            return true;
+        }
+    }
+    return !line.empty() && line.front() == kNumberedOpening && HasNumberedOpening(line);
+}
+
+std::int32_t PromptLength(std::u16string_view line) noexcept {
+    if (IsPromptStart(line)) {
+        if (line.substr(1, kPagerText.size()) == kPagerText) {
+            return static_cast<std::int32_t>(1 + kPagerText.size());
+        }
+        const std::size_t terminator = line.find(kPromptTerminator);
+        if (terminator == std::u16string_view::npos) {
+            return 0;
+        }
+        // The prompt runs to the blank behind ">". A terminator past what 32 bits can count
+        // cannot be reported; such a line is left whole rather than cut at a wrong place.
+        const std::size_t length = terminator + kPromptTerminator.size();
+        if (length > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) {
+            return 0;
+        }
+        return static_cast<std::int32_t>(length);
+    }
+    for (std::u16string_view bare : kBarePrompts) {
+        if (StartsWith(line, bare)) {
+            return static_cast<std::int32_t>(bare.size());
+        }
+    }
+    return 0;
+}
+
+std::u16string_view GetNonPrompt(std::u16string_view line) noexcept {
+    // Each pass removes one prompt of at least two units by moving the view's start; the scans
+    // inside PromptLength stop at the first terminator, so the whole strip reads the line about
+    // once.
+    for (std::int32_t n = PromptLength(line); n != 0; n = PromptLength(line)) {
+        line.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return line;
+}
+
+}  // namespace brawlhue
