@@ -1,15 +1,37 @@
 #include "engine/colorizer.h"
 
+#include "engine/compiled_cascade.h"
+
 namespace brawlhue {
+namespace {
+
+// The compiled cascade numbers tests as kAllTests does: the gate, speech, then the rows.
+constexpr int kSpeechTest = 1;
+constexpr int kFirstRowTest = 2;
+
+constexpr bool RowsFollowAllTests() {
+    if (kAllTests[kSpeechTest] != &IsSpeech ||
+        kAllTests.size() != kFirstRowTest + kCascade.size()) {
+        return false;
+    }
+    for (std::size_t row = 0; row < kCascade.size(); ++row) {
+        if (kAllTests[kFirstRowTest + row] != kCascade[row].test) {
+            return false;
+        }
+    }
+    return true;
+}
+static_assert(RowsFollowAllTests());
+
+}  // namespace
 
 Classification ClassifyMessage(std::u16string_view message) noexcept {
-    if (IsSpeech(message)) {
+    const int test = FirstHoldingTest(message);
+    if (test == kSpeechTest) {
         return {MessageKind::kSpeech, nullptr};
     }
-    for (const CascadeRow& row : kCascade) {
-        if ((*row.test)(message)) {
-            return {MessageKind::kCategory, &row};
-        }
+    if (test >= kFirstRowTest) {
+        return {MessageKind::kCategory, &kCascade[test - kFirstRowTest]};
     }
     return {MessageKind::kPlain, nullptr};
 }
