@@ -1,0 +1,36 @@
+// Standard output with every write checked, so that a full disk or a closed pipe ends the run
+// with a message instead of silently losing lines.
+#pragma once
+
+#include <cstddef>
+#include <cstdio>
+#include <string_view>
+
+namespace brawlhue::cli {
+
+class Output {
+  public:
+    // Lines go out one by one when the stream is a terminal, so that a live session is coloured
+    // as it arrives; otherwise the stream is fully buffered. Call before anything is written.
+    explicit Output(std::FILE* stream);
+
+    Output(const Output&) = delete;
+    Output& operator=(const Output&) = delete;
+
+    // Each returns false once anything has failed; later calls then do nothing.
+    bool Write(std::string_view bytes);
+    bool EndLine();  // after each complete line
+    bool Flush();
+
+    bool failed() const noexcept { return error_ != 0; }
+    int error() const noexcept { return error_; }  // the errno value of the first failure
+
+  private:
+    bool Fail();
+
+    std::FILE* stream_;
+    bool line_by_line_;
+    int error_ = 0;
+};
+
+}  // namespace brawlhue::cli

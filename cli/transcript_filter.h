@@ -1,0 +1,41 @@
+// Runs every line of a transcript through the line filter and writes the result.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+#include "cli/options.h"
+#include "cli/output.h"
+#include "transcript/line_reader.h"
+
+namespace brawlhue::cli {
+
+// What --explain prints for a line: the name of the category test that colours it, "speech",
+// or "-" for a line that stays plain.
+std::string_view ExplainLine(std::u16string_view line) noexcept;
+
+class TranscriptFilter {
+  public:
+    TranscriptFilter(const Options& options, Output& output);
+
+    // Filters the stream to its end, or until the output fails. The errno value of a read error
+    // of the stream; 0 when there was none.
+    int Run(std::FILE* stream);
+
+  private:
+    // False when the output failed.
+    bool WriteLine(const Line& line);
+    bool WriteExplanation(const Line& line);
+
+    std::int16_t enabled_;
+    bool explain_;
+    Output& output_;
+    // Reused from line to line: only a line longer than any before makes them grow.
+    std::u16string units_;
+    std::u16string rebuilt_;
+    std::string encoded_;
+};
+
+}  // namespace brawlhue::cli

@@ -1,0 +1,147 @@
+#include "transcript/utf8_codec.h"
+
+#include <cstddef>
+
+namespace brawlhue {
+namespace {
+
+constexpr char32_t kReplacementCharacter = 0xFFFD;
+
+constexpr bool IsContinuation(unsigned char byte) noexcept {
+    return (byte & 0xC0) == 0x80;
+}
+
+constexpr bool IsHighSurrogate(char32_t unit) noexcept {
+    return unit >= 0xD800 && unit <= 0xDBFF;
+}
+constexpr bool IsLowSurrogate(char32_t unit) noexcept {
+    return unit >= 0xDC00 && unit <= 0xDFFF;
+}
+
+// How many bytes the valid sequence at the start of bytes takes, and its code point; 0 when no
+// valid sequence starts there. The allowed range of the second byte is what rules out
+// overlongs (E0, F0), encoded surrogates (ED) and code points above U+10FFFF (F4).
+struct Sequence {
+    std::size_t length;
+    char32_t code_point;
+};
+
+Sequence ReadSequence(const unsigned char* bytes, std::size_t available) noexcept {
+    const unsigned char lead = bytes[0];
+    if (lead < 0x80) {
+        return {1, lead};
+    }
+    std::size_t length = 0;
+    unsigned char second_min = 0x80;
+    unsigned char second_max = 0xBF;
+    char32_t code_point = 0;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+        code_point = lead & 0x1F;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        code_point = lead & 0x0F;
+        if (lead == 0xE0) {
+            second_min = 0xA0;
+        } else if (lead == 0xED) {
+            second_max = 0x9F;
+        }
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        code_point = lead & 0x07;
+        if (lead == 0xF0) {
+            second_min = 0x90;
+        } else if (lead == 0xF4) {
+            second_max = 0x8F;
+        }
+    } else {
+        return {0, 0};
+    }
+    if (available < length || bytes[1] < second_min || bytes[1] > second_max) {
+        return {0, 0};
+    }
+    for (std::size_t i = 1; i < length; ++i) {
+        if (!IsContinuation(bytes[i])) {
+            return {0, 0};
+        }
+        code_point = (code_point << 6) | (bytes[i] & 0x3F);
+    }
+    return {length, code_point};
+}
+
+char* PutCodePoint(char32_t code_point, char* out) noexcept {
+    if (code_point < 0x80) {
+        *out++ = static_cast<char>(code_point);
+    } else if (code_point < 0x800) {
+        *out++ = static_cast<char>(0xC0 | (code_point >> 6));
+        *out++ = static_cast<char>(0x80 | (code_point & 0x3F));
+    } else if (code_point < 0x10000) {
+        *out++ = static_cast<char>(0xE0 | (code_point >> 12));
+        *out++ = static_cast<char>(0x80 | ((code_point >> 6) & 0x3F));
+        *out++ = static_cast<char>(0x80 | (code_point & 0x3F));
+    } else {
+        *out++ = static_cast<char>(0xF0 | (code_point >> 18));
+        *out++ = static_cast<char>(0x80 | ((code_point >> 12) & 0x3F));
+        *out++ = static_cast<char>(0x80 | ((code_point >> 6) & 0x3F));
+        *out++ = static_cast<char>(0x80 | (code_point & 0x3F));
+    }
+    return out;
+}
+
+}  // namespace
+
+void DecodeUtf8(std::string_view bytes, std::u16string& units) {
+    // No sequence yields more units than it has bytes, so one resize up front is enough and the
+    // loop writes through a pointer.
+    const std::size_t start = units.size();
+    units.resize(start + bytes.size());
+    char16_t* out = units.data() + start;
+
+    const auto* in = reinterpret_cast<const unsigned char*>(bytes.data());
+    const unsigned char* const end = in + bytes.size();
+    while (in != end) {
+        if (*in < 0x80) {
+            *out++ = *in++;
+            continue;
+        }
+        const Sequence sequence = ReadSequence(in, static_cast<std::size_t>(end - in));
+        if (sequence.length == 0) {
+            *out++ = EscapedByte(*in++);
+        } else if (sequence.code_point < 0x10000) {
+            *out++ = static_cast<char16_t>(sequence.code_point);
+            in += sequence.length;
+        } else {
+            const char32_t offset = sequence.code_point - 0x10000;
+            *out++ = static_cast<char16_t>(0xD800 + (offset >> 10));
+            *out++ = static_cast<char16_t>(0xDC00 + (offset & 0x3FF));
+            in += sequence.length;
+        }
+    }
+    units.resize(static_cast<std::size_t>(out - units.data()));
+}
+
+void EncodeUtf8(std::u16string_view units, std::string& bytes) {
+    // Three bytes per unit at most: a BMP character takes up to three, a pair four for two units.
+    const std::size_t start = bytes.size();
+    bytes.resize(start + 3 * units.size());
+    char* out = bytes.data() + start;
+
+    for (std::size_t i = 0; i < units.size(); ++i) {
+        const char32_t unit = units[i];
+        if (unit < 0x80) {
+            *out++ = static_cast<char>(unit);
+        } else if (IsHighSurrogate(unit) && i + 1 < units.size() && IsLowSurrogate(units[i + 1])) {
+            const char32_t low = units[++i];
+            out = PutCodePoint(0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00), out);
+        } else if (unit >= EscapedByte(0x80) && unit <= EscapedByte(0xFF)) {
+            *out++ = static_cast<char>(unit - 0xDC00);
+        } else if (IsHighSurrogate(unit) || IsLowSurrogate(unit)) {
+            out = PutCodePoint(kReplacementCharacter, out);
+        } else {
+            out = PutCodePoint(unit, out);
+        }
+    }
+    bytes.resize(static_cast<std::size_t>(out - bytes.data()));
+}
+
+}  // namespace brawlhue
