@@ -57,6 +57,20 @@ constexpr bool FollowsTables() {
 }
 static_assert(FollowsTables());
 
+// The compiled form knows "*" and "?" only; the tables use no other wildcard.
+constexpr bool OnlyStarAndQuestionMark() {
+    for (const CategoryTest* test : kAllTests) {
+        for (const Entry& entry : test->entries) {
+            if (entry.kind == kPattern && (entry.text.find(u'#') != std::u16string_view::npos ||
+                                           entry.text.find(u'[') != std::u16string_view::npos)) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+static_assert(OnlyStarAndQuestionMark());
+
 constexpr int kSpeechTest = 1;
 constexpr int kFirstCategoryTest = 2;
 

@@ -1,0 +1,232 @@
+// The whole-line matcher and exact comparison that every category test is built on.
+#include "engine/wildcard.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <string_view>
+
+namespace brawlhue {
+namespace {
+
+// For failure messages only: ASCII as is, anything else as "\x..".
+std::string Show(std::u16string_view text) {
+    std::string out;
+    for (char16_t c : text) {
+        if (c >= 0x20 && c < 0x7F) {
+            out += static_cast<char>(c);
+        } else {
+            out += "\\x" + std::to_string(static_cast<unsigned>(c));
+        }
+    }
+    return out;
+}
+
+struct Case {
+    std::u16string_view pattern;
+    std::u16string_view line;
+    bool fits;
+};
+
+void ExpectAll(std::initializer_list<Case> cases) {
+    for (const Case& c : cases) {
+        EXPECT_EQ(MatchesPattern(c.line, Pattern(c.pattern)), c.fits)
+            << "pattern \"" << Show(c.pattern) << "\" line \"" << Show(c.line) << "\"";
+    }
+}
+
+TEST(MatchesPattern, IsAnchoredAtBothEnds) {
+    ExpectAll({
+        {u"abc", u"abc", true},
+        {u"abc", u"abcd", false},
+        {u"abc", u"xabc", false},
+        {u"abc", u"ab", false},
+        {u"You fail to *.", u"You fail to hit the guard.", true},
+        {u"You fail to *.", u"You fail to hit the guard. ", false},
+        {u"You fail to *.", u"You fail to hit the guard", false},
+        {u"You fail to *.", u"xYou fail to hit the guard.", false},
+        // Nothing is trimmed or skipped: blanks, escapes and line ends all count.
+        {u"abc", u"abc\r", false},
+        {u"abc", u" abc", false},
+        {u"a*b", u"a\x1b[0mb", true},
+        {u"ab", u"a\x1b[0mb", false},
+    });
+}
+
+TEST(MatchesPattern, StarsTakeAnyRunAnywhere) {
+    ExpectAll({
+        {u"* hit*", u"The guard hits you.", true},
+        {u"* hit*", u" hit", true},
+        {u"* hit*", u"The horse has a hitch.", true},
+        {u"* hit*", u"hit him", false},
+        {u"* hit*", u"The guard HITS you.", false},
+        {u"* hit*", u"The guard\thits you.", false},
+        {u"a*", u"a", true},
+        {u"*a", u"ba", true},
+        {u"*a", u"ab", false},
+        {u"a*a", u"a", false},
+        {u"a*a", u"aa", true},
+        {u"**", u"xyz", true},
+    });
+}
+
+TEST(MatchesPattern, LaterStarRetriesLongerRunsWhenAnEarlyChoiceFails) {
+    ExpectAll({
+        {u"*aab", u"aaab", true},
+        {u"a*bc", u"abcbc", true},
+        {u"*a*b*c", u"acb", false},
+        {u"*a*b*c", u"xaybzc", true},
+        {u"*ab*cd*", u"xabyabcdz", true},
+        {u"*a*b", u"aaa", false},
+        {u"You * at *, but * passes through it.",
+         u"You swing at the wraith, but your blade passes through it.", true},
+        {u"You * at *, but * passes through it.",
+         u"You swing at the wraith, but miss, but your blade passes through it.", true},
+        {u"You * at *, but * passes through it.",
+         u"You swing at the wraith, but your blade passes through it. Again.", false},
+        {u"Spikes of*ice form in your hands,*you launch *.",
+         u"Spikes of jagged ice form in your hands, and you launch them at the orc.", true},
+        {u"* says '*", u"Bob says 'Joe says 'hi''", true},
+    });
+}
+
+TEST(MatchesPattern, QuestionMarkTakesExactlyOneCharacter) {
+    ExpectAll({
+        {u"* wipes ??? boots in your face!", u"The thug wipes his boots in your face!", true},
+        {u"* wipes ??? boots in your face!", u"The thug wipes their boots in your face!", false},
+        {u"* wipes ??? boots in your face!", u"The thug wipes hers boots in your face!", false},
+        {u"* wipes ??? boots in your face!", u"The thug wipes it boots in your face!", false},
+        {u"a?c", u"a c", true},
+        {u"a?c", u"a.c", true},
+        {u"a?c", u"ac", false},
+        {u"a?c", u"abbc", false},
+        {u"?", u"", false},
+        {u"???", u"a1!", true},
+        // One character is one UTF-16 unit: a character outside the BMP takes two.
+        {u"?", u"\U0001F600", false},
+        {u"??", u"\U0001F600", true},
+    });
+}
+
+TEST(MatchesPattern, WildcardCharactersInTheLineAreOrdinary) {
+    ExpectAll({
+        {u"a", u"*", false},
+        {u"*", u"*", true},
+        {u"ab", u"a*", false},
+        {u"abc", u"a?c", false},
+        {u"a?c", u"a*c", true},
+        {u"a?c", u"a?c", true},
+        {u"1", u"#", false},
+        {u"a", u"[a]", false},
+        {u"You fail to *.", u"You fail to *.", true},
+    });
+}
+
+TEST(MatchesPattern, EmptyLineAndEmptyPattern) {
+    ExpectAll({
+        {u"", u"", true},
+        {u"*", u"", true},
+        {u"***", u"", true},
+        {u"", u"a", false},
+        {u"?", u"", false},
+        {u"* hit*", u"", false},
+        {u"*a*", u"", false},
+    });
+}
+
+TEST(MatchesPattern, HashTakesOneAsciiDigit) {
+    ExpectAll({
+        {u"I#", u"I5", true},
+        {u"I#", u"Ia", false},
+        {u"I#", u"I", false},
+        {u"##", u"12", true},
+        {u"##", u"1", false},
+        {u"#", u"/", false},
+        {u"#", u":", false},
+        {u"#", u"\u0665", false},  // ARABIC-INDIC DIGIT FIVE
+        {u"*#", u"room 9", true},
+    });
+}
+
+TEST(MatchesPattern, CharacterLists) {
+    ExpectAll({
+        {u"[abc]", u"b", true},
+        {u"[abc]", u"d", false},
+        {u"[abc]", u"ab", false},
+        {u"[abc]", u"", false},
+        {u"[a-c]", u"a", true},
+        {u"[a-c]", u"b", true},
+        {u"[a-c]", u"c", true},
+        {u"[a-c]", u"d", false},
+        {u"[a-c]", u"-", false},
+        {u"[a-cx-z]", u"y", true},
+        {u"[a-cx-z]", u"m", false},
+        {u"[0-9][0-9]", u"42", true},
+        {u"[!a-c]", u"d", true},
+        {u"[!a-c]", u"b", false},
+        {u"[!a]", u"", false},
+        // A "-" at either end of the list, or behind the "!", stands for itself.
+        {u"[-a]", u"-", true},
+        {u"[-a]", u"a", true},
+        {u"[-a]", u"b", false},
+        {u"[a-]", u"-", true},
+        {u"[a-]", u"a", true},
+        {u"[a-]", u"b", false},
+        {u"[!-a]", u"-", false},
+        {u"[!-a]", u"b", true},
+        // "[]" stands for no character at all.
+        {u"[]", u"", true},
+        {u"x[]y", u"xy", true},
+        {u"x[]y", u"x y", false},
+        {u"*[]", u"abc", true},
+        {u"ab[]", u"ab", true},
+        // A list is how wildcard characters are matched literally.
+        {u"[*]", u"*", true},
+        {u"[*]", u"a", false},
+        {u"[?]", u"?", true},
+        {u"[?]", u"a", false},
+        {u"[#]", u"#", true},
+        {u"[#]", u"1", false},
+        {u"[[]", u"[", true},
+        // "]" and "!" outside a list are ordinary.
+        {u"]", u"]", true},
+        {u"a]", u"a]", true},
+        {u"!", u"!", true},
+        // A "[" with no "]" after it is ordinary.
+        {u"[", u"[", true},
+        {u"a[b", u"a[b", true},
+        {u"a[b", u"ab", false},
+        {u"[*", u"[abc", true},
+        // Lists inside a backtracking search.
+        {u"*[ab]c", u"xacbc", true},
+        {u"*[0-9]", u"abc7", true},
+        {u"*[0-9]", u"abc7x", false},
+        {u"[a-c]*", u"bxyz", true},
+    });
+}
+
+TEST(EqualsExactly, SameLengthAndSameUnitsOnly) {
+    struct ExactCase {
+        std::u16string_view text;
+        std::u16string_view line;
+        bool equal;
+    };
+    for (const ExactCase& c : {
+             ExactCase{u"Ouch!", u"Ouch!", true},
+             ExactCase{u"Ouch!", u"Ouch! ", false},
+             ExactCase{u"Ouch!", u" Ouch!", false},
+             ExactCase{u"Ouch!", u"ouch!", false},
+             ExactCase{u"Ouch!", u"Ouch", false},
+             ExactCase{u"Ouch!", u"", false},
+             ExactCase{u"", u"", true},
+             ExactCase{u"a*", u"abc", false},
+             ExactCase{u"a*", u"a*", true},
+             ExactCase{u"?", u"x", false},
+         }) {
+        EXPECT_EQ(EqualsExactly(c.line, ExactText(c.text)), c.equal)
+            << "text \"" << Show(c.text) << "\" line \"" << Show(c.line) << "\"";
+    }
+}
+
+}  // namespace
+}  // namespace brawlhue
