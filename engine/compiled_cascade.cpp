@@ -72,7 +72,6 @@ constexpr bool OnlyStarAndQuestionMark() {
 static_assert(OnlyStarAndQuestionMark());
 
 constexpr int kSpeechTest = 1;
-constexpr int kFirstCategoryTest = 2;
 
 // Every exact text with the test it belongs to, ordered for lookup by length and text.
 struct ExactText {
