@@ -8,12 +8,20 @@
 namespace brawlhue::host {
 namespace {
 
-// The path of this program's executable; empty when Windows will not say.
-std::wstring OwnExecutablePath() {
+// The path of the module that holds this code, a program or the stand-in's own DLL; empty when
+// Windows will not say.
+std::wstring OwnModulePath() {
+    static const char anchor = 0;  // any address inside this module
+    HMODULE module = nullptr;
+    if (!::GetModuleHandleExW(
+            GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+            reinterpret_cast<LPCWSTR>(&anchor), &module)) {
+        return {};
+    }
     std::wstring path(MAX_PATH, L'\0');
     for (;;) {
         const DWORD length =
-            ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+            ::GetModuleFileNameW(module, path.data(), static_cast<DWORD>(path.size()));
         if (length == 0) {
             return {};
         }
@@ -35,7 +43,7 @@ bool IsHostLibrary(ITypeLib* library) {
     return is_host;
 }
 
-// The library in this program's TYPELIB resource, when that is the host's.
+// The library in this module's TYPELIB resource, when that is the host's.
 com::ComRef<ITypeLib> LoadOwnLibrary(const std::wstring& path) {
     com::ComRef<ITypeLib> library;
     if (path.empty() || FAILED(::LoadTypeLibEx(path.c_str(), REGKIND_NONE, library.put())) ||
@@ -48,7 +56,7 @@ com::ComRef<ITypeLib> LoadOwnLibrary(const std::wstring& path) {
 }  // namespace
 
 com::ComRef<ITypeLib> LoadHostTypeLibrary() {
-    if (com::ComRef<ITypeLib> own = LoadOwnLibrary(OwnExecutablePath())) {
+    if (com::ComRef<ITypeLib> own = LoadOwnLibrary(OwnModulePath())) {
         return own;
     }
     com::ComRef<ITypeLib> registered;
@@ -59,7 +67,7 @@ com::ComRef<ITypeLib> LoadHostTypeLibrary() {
 }
 
 HRESULT RegisterHostTypeLibrary() {
-    std::wstring path = OwnExecutablePath();
+    std::wstring path = OwnModulePath();
     com::ComRef<ITypeLib> library = LoadOwnLibrary(path);
     if (!library) {
         return TYPE_E_CANTLOADLIBRARY;

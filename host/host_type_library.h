@@ -9,7 +9,7 @@
 
 namespace brawlhue::host {
 
-// The library from this program's own TYPELIB resource, else the registered one; null when
+// The library from this module's own TYPELIB resource, else the registered one; null when
 // neither can be had, and the objects' IDispatch members then answer E_NOTIMPL.
 com::ComRef<ITypeLib> LoadHostTypeLibrary();
 

@@ -153,7 +153,7 @@ class StandinHost {
 };
 
 // Registers the host's type library ("Zmud", {79E75CC0-15FA-11D4-82CC-00E0987C27F1}) from the
-// TYPELIB resource of this program, which every program linking the stand-in carries, as the
+// TYPELIB resource of this module, which every program or DLL linking the stand-in carries, as the
 // real host registers the library it carries. The plug-in's own library imports it.
 HRESULT RegisterHostTypeLibrary();
 
