@@ -21,14 +21,15 @@ struct Element {
 };
 
 // A list "[...]" runs to the next "]". A "[" with no "]" after it is an ordinary character.
-Element ReadElement(std::u16string_view pattern, std::size_t at) noexcept {
-    if (pattern[at] != kListOpen) {
+// last_close, the place of the pattern's last "]" (npos for none), tells that without a scan:
+// otherwise each such "[" would scan to the pattern's end at every step of every retry, and a
+// run of them would make the match cubic. The scan for a list that closes costs no more than
+// the list's own width, which the match then moves past.
+Element ReadElement(std::u16string_view pattern, std::size_t at, std::size_t last_close) noexcept {
+    if (pattern[at] != kListOpen || last_close == std::u16string_view::npos || last_close <= at) {
         return {1, false};
     }
     const std::size_t close = pattern.find(kListClose, at + 1);
-    if (close == std::u16string_view::npos) {
-        return {1, false};
-    }
     return {close - at + 1, close == at + 1};
 }
 
@@ -74,6 +75,7 @@ bool ElementAccepts(std::u16string_view pattern, std::size_t at, Element element
 
 bool MatchesPattern(std::u16string_view line, Pattern pattern_text) noexcept {
     const std::u16string_view pattern = pattern_text.text();
+    const std::size_t last_close = pattern.rfind(kListClose);
     std::size_t li = 0;
     std::size_t pi = 0;
     // The most recent "*": where the pattern resumes after it, and the line position it has
@@ -90,7 +92,7 @@ bool MatchesPattern(std::u16string_view line, Pattern pattern_text) noexcept {
             continue;
         }
         if (pi < pattern.size()) {
-            const Element element = ReadElement(pattern, pi);
+            const Element element = ReadElement(pattern, pi, last_close);
             if (element.empty_run) {
                 pi += element.width;
                 continue;
@@ -113,7 +115,7 @@ bool MatchesPattern(std::u16string_view line, Pattern pattern_text) noexcept {
             ++pi;
             continue;
         }
-        const Element element = ReadElement(pattern, pi);
+        const Element element = ReadElement(pattern, pi, last_close);
         if (!element.empty_run) {
             return false;
         }

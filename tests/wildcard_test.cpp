@@ -205,6 +205,19 @@ TEST(MatchesPattern, CharacterLists) {
     });
 }
 
+// A "[" with no "]" after it is one ordinary unit, however many of them stand in a row; the
+// matcher finds that out without rescanning the pattern at every step (the fuzzers' time limit
+// guards the cost).
+TEST(MatchesPattern, LongRunsOfUnclosedListsAreOrdinaryUnits) {
+    constexpr std::size_t kRun = 3000;
+    const std::u16string run(kRun, u'[');
+    EXPECT_TRUE(MatchesPattern(run + u"x", Pattern(u"*" + run + u"x")));
+    EXPECT_FALSE(MatchesPattern(run + u"y", Pattern(u"*" + run + u"x")));
+    EXPECT_TRUE(MatchesPattern(u"ab" + run, Pattern(u"a?" + run)));
+    // With a "]" behind them, the first "[" opens a list of the others: one unit, a "[".
+    EXPECT_TRUE(MatchesPattern(u"ab[", Pattern(u"ab" + run + u"]")));
+}
+
 TEST(EqualsExactly, SameLengthAndSameUnitsOnly) {
     struct ExactCase {
         std::u16string_view text;
