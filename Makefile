@@ -6,9 +6,12 @@ CTEST ?= ctest
 NATIVE := build
 SANITIZED := build/sanitize
 WIN32 := build/win32
+FUZZ := build/fuzz
+FUZZ_SECONDS ?= 600
 
 .PHONY: all demo check native sanitize win32 check-native check-sanitize check-win32 \
-	packages-native packages-win32 format
+	packages-native packages-win32 packages-bench bench format packages-fuzz fuzz-build fuzz \
+	check-fuzz
 
 all: native
 
@@ -22,9 +25,11 @@ native: packages-native
 packages-win32:
 	@tools/ensure-packages win32
 
-win32: packages-win32
+# Depends on native: the Windows tests compare the replay host with the native command.
+win32: packages-win32 native
 	$(CMAKE) -S . -B $(WIN32) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-i686.cmake \
-		-DCMAKE_BUILD_TYPE=RelWithDebInfo
+		-DCMAKE_BUILD_TYPE=RelWithDebInfo \
+		-DBRAWLHUE_NATIVE_BRAWLHUE=$(abspath $(NATIVE)/bin/brawlhue)
 	$(CMAKE) --build $(WIN32) -j $(JOBS)
 
 sanitize: packages-native
@@ -41,10 +46,91 @@ check-sanitize: sanitize
 check-win32: win32
 	$(CTEST) --test-dir $(WIN32) --output-on-failure
 
-check: check-native check-sanitize check-win32
+check: check-native check-sanitize check-win32 check-fuzz check-win32-checked distcheck
 
-demo: native
-	$(NATIVE)/bin/brawlhue examples/session.log
+packages-fuzz:
+	@tools/ensure-packages fuzz
+
+# libFuzzer targets under ASan and UBSan, built by clang in a folder of their own.
+fuzz-build: packages-fuzz
+	CC=clang-14 CXX=clang++-14 $(CMAKE) -S . -B $(FUZZ) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+		-DBRAWLHUE_FUZZ=ON
+	$(CMAKE) --build $(FUZZ) -j $(JOBS)
+
+# Each target for FUZZ_SECONDS from the checked-in seeds; what it finds stays in
+# $(FUZZ)/findings, which grows from run to run.
+fuzz: fuzz-build
+	fuzz/run-fuzzers $(FUZZ)/bin $(FUZZ)/findings $(FUZZ_SECONDS)
+
+# The fuzzers' own tests, every checked-in seed once, then 30 seconds of each target.
+check-fuzz: fuzz-build
+	$(CTEST) --test-dir $(FUZZ) --output-on-failure -j $(JOBS)
+	fuzz/run-fuzzers $(FUZZ)/bin $(FUZZ)/check 30 --fresh
+
+packages-bench:
+	@tools/ensure-packages bench
+
+# Needs Google Benchmark and PCRE2; the build leaves brawlhue_bench out when they are missing.
+# Then Parse through the DLL under Wine against the native engine on the same lines.
+bench: packages-bench native win32
+	$(NATIVE)/bin/brawlhue_bench --benchmark_min_time=0.5
+	bench/compare-com-path $(NATIVE) $(WIN32)
+
+# The sample session as zMUD would show it through Brawlhue.dll: the replay host connects one
+# session (the plug-in's banner), then prints each received line as the plug-in left it.
+demo: native win32
+	$(WIN32)/wine-run regsvr32 /s $(WIN32)/bin/Brawlhue.dll
+	$(WIN32)/wine-run $(WIN32)/bin/brawlhost.exe examples/session.log
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
+
+# ---- Hardening ----
+# The module once more, built so that undefined behaviour traps and the standard library checks
+# its own preconditions. mingw-w64 ships no sanitizer runtime: the checks trap (ud2) in place
+# instead of calling one, and GCC 12 spells that -fsanitize-undefined-trap-on-error. -O1 without
+# debug information halves the compile time and keeps assert() on. Only the module's Wine tests
+# are built there; they run whole under Wine's heap checks.
+WIN32_CHECKED := build/win32-checked
+CHECKED_FLAGS := -fsanitize=undefined -fsanitize-undefined-trap-on-error -D_GLIBCXX_ASSERTIONS
+SOAK_CALLS ?= 10000000
+
+.PHONY: win32-checked check-win32-checked soak
+
+win32-checked: packages-win32
+	$(CMAKE) -S . -B $(WIN32_CHECKED) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-i686.cmake \
+		-DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE=-O1 \
+		"-DCMAKE_CXX_FLAGS=$(CHECKED_FLAGS)" -DBRAWLHUE_CHECKED_RUN=ON
+	$(CMAKE) --build $(WIN32_CHECKED) -j $(JOBS) --target wineprefix plugin_tests \
+		hardening_tests hardening_soak
+
+check-win32-checked: win32-checked
+	$(CTEST) --test-dir $(WIN32_CHECKED) -L checked --output-on-failure
+
+# Ten million Parse calls mixed with session events through the registered module, then COM
+# unloads it and loads it again; prints the calls, the time and the memory growth.
+soak: win32
+	BRAWLHUE_SOAK_CALLS=$(SOAK_CALLS) $(CTEST) --test-dir $(WIN32) -R '^hardening_soak$$' \
+		--output-on-failure -V
+
+# ---- The Windows release --------------------------------------------------------------------
+DIST := dist
+
+.PHONY: dist distcheck packages-dist packages-distcheck
+
+packages-dist:
+	@tools/ensure-packages dist
+
+packages-distcheck:
+	@tools/ensure-packages distcheck
+
+# $(DIST)/Brawlhue-VERSION-win32.zip and $(DIST)/Brawlhue-VERSION-setup.exe, VERSION being the
+# project's; the zip's colours.png is drawn from the DLL's own output by aha and Chromium.
+dist: packages-dist win32
+	packaging/make-packages $(WIN32) $(DIST)
+
+# The same packages less the picture, installed and uninstalled under Wine in a fresh prefix:
+# the setup program, and the zip's install.cmd and uninstall.cmd.
+distcheck: packages-distcheck win32
+	packaging/make-packages --no-picture $(WIN32) $(WIN32)/distcheck/packages
+	packaging/check-packages $(WIN32) $(WIN32)/distcheck/packages

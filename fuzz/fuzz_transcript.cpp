@@ -1,0 +1,159 @@
+// Transcripts as raw bytes: the codec decodes exactly as the table of well-formed UTF-8 says
+// and gives every byte back; the line reader splits the bytes as a whole-input splitter does,
+// whatever its chunk size; and the command's stream filtering, run on in-memory streams, gives
+// the input back byte for byte with colouring off, and with colouring on rebuilds exactly the
+// lines the line filter rebuilds, passing all others through as they came.
+#include <stdio.h>  // fmemopen, open_memstream
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "cli/options.h"
+#include "cli/output.h"
+#include "cli/transcript_filter.h"
+#include "filter/line_filter.h"
+#include "fuzz/fuzz_input.h"
+#include "fuzz/reference_transcript.h"
+#include "fuzz/require.h"
+#include "transcript/line_reader.h"
+#include "transcript/utf8_codec.h"
+
+namespace brawlhue::fuzz {
+namespace {
+
+// A read-only stream over the bytes; fmemopen wants a writable buffer, so it gets a copy.
+class InputStream {
+  public:
+    explicit InputStream(std::string_view bytes) : copy_(bytes.begin(), bytes.end()) {
+        copy_.push_back('\0');  // never read: keeps data() valid for an empty input
+        stream_ = fmemopen(copy_.data(), bytes.size(), "rb");
+        Require(stream_ != nullptr, "fmemopen opens the input", [] {});
+    }
+    ~InputStream() { std::fclose(stream_); }
+    InputStream(const InputStream&) = delete;
+    InputStream& operator=(const InputStream&) = delete;
+
+    std::FILE* get() const { return stream_; }
+
+  private:
+    std::vector<char> copy_;
+    std::FILE* stream_ = nullptr;
+};
+
+// What the command writes for the input with the given options.
+std::string RunTranscriptFilter(std::string_view bytes, const cli::Options& options) {
+    InputStream input(bytes);
+    char* buffer = nullptr;
+    std::size_t length = 0;
+    std::FILE* out = open_memstream(&buffer, &length);
+    Require(out != nullptr, "open_memstream opens the output", [] {});
+    {
+        cli::Output output(out);
+        cli::TranscriptFilter filter(options, output);
+        const int read_error = filter.Run(input.get());
+        Require(read_error == 0 && output.Flush(), "an in-memory transcript is filtered cleanly",
+                [&] { PrintBytes("input", bytes); });
+    }
+    std::fclose(out);
+    std::string written(buffer, length);
+    std::free(buffer);
+    return written;
+}
+
+void CheckCodec(std::string_view bytes) {
+    const auto context = [&] { PrintBytes("bytes", bytes); };
+    std::u16string units;
+    DecodeUtf8(bytes, units);
+    Require(units == ReferenceDecodeUtf8(bytes), "DecodeUtf8 decodes as the table says", [&] {
+        context();
+        PrintUnits("decoded", units);
+        PrintUnits("expected", ReferenceDecodeUtf8(bytes));
+    });
+    std::string back;
+    EncodeUtf8(units, back);
+    Require(back == bytes, "EncodeUtf8 gives back the bytes DecodeUtf8 was given", [&] {
+        context();
+        PrintBytes("encoded", back);
+    });
+
+    // Both append to what is already there.
+    std::u16string appended = u"\xD800x";
+    DecodeUtf8(bytes, appended);
+    Require(appended == u"\xD800x" + units, "DecodeUtf8 appends", context);
+    std::string appended_bytes = "\xFFx";
+    EncodeUtf8(units, appended_bytes);
+    Require(appended_bytes == "\xFFx" + back, "EncodeUtf8 appends", context);
+}
+
+// Any chunk size from 2 up, so that lines longer than a chunk are common.
+void CheckLineReader(std::string_view bytes, std::size_t chunk_size) {
+    const std::vector<SplitLine> expected = SplitLines(bytes);
+    InputStream input(bytes);
+    LineReader reader(input.get(), chunk_size);
+    std::size_t count = 0;
+    Line line;
+    while (reader.Next(line)) {
+        const auto context = [&] {
+            PrintBytes("input", bytes);
+            std::fprintf(stderr, "  chunk size %zu, line %zu\n", chunk_size, count);
+            PrintBytes("body", line.body);
+        };
+        Require(count < expected.size(), "the reader yields no extra line", context);
+        Require(line.body == expected[count].body &&
+                    LineEndingText(line.ending) == expected[count].ending,
+                "the reader splits as the whole-input splitter does", context);
+        ++count;
+    }
+    Require(reader.error() == 0 && count == expected.size(),
+            "the reader yields every line and no read error", [&] { PrintBytes("input", bytes); });
+}
+
+void CheckTranscriptFilter(std::string_view bytes) {
+    const auto context = [&] { PrintBytes("input", bytes); };
+    const std::vector<SplitLine> lines = SplitLines(bytes);
+
+    cli::Options off;
+    off.colouring_off = true;
+    const std::string passed = RunTranscriptFilter(bytes, off);
+    Require(passed == bytes, "with colouring off the output is the input, byte for byte", [&] {
+        context();
+        PrintBytes("output", passed);
+    });
+
+    // With colouring on: each line through the codec and the line filter.
+    std::string expected;
+    for (const SplitLine& line : lines) {
+        std::u16string units;
+        DecodeUtf8(line.body, units);
+        if (const std::optional<RebuiltLine> rebuilt = FilterLine(units, -1)) {
+            EncodeUtf8(rebuilt->ToString(), expected);
+        } else {
+            expected += line.body;
+        }
+        expected += line.ending;
+    }
+    const cli::Options on;
+    const std::string coloured = RunTranscriptFilter(bytes, on);
+    Require(coloured == expected, "with colouring on each line is filtered on its own", [&] {
+        context();
+        PrintBytes("output", coloured);
+        PrintBytes("expected", expected);
+    });
+}
+
+}  // namespace
+}  // namespace brawlhue::fuzz
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    using namespace brawlhue::fuzz;
+    const std::string_view bytes = AsBytes(data, size);
+    CheckCodec(bytes);
+    CheckLineReader(bytes, 2 + size % 7);
+    CheckTranscriptFilter(bytes);
+    return 0;
+}
