@@ -231,11 +231,6 @@ HostedPlugin::HostedPlugin(const LoadedModule& module) : module_(module) {
     host_.ResetCalls();
 }
 
-HostedPlugin::~HostedPlugin() {
-    plugin_.reset();
-    registration_.reset();
-}
-
 bool HostedPlugin::Renew() {
     plugin_.reset();
     return SUCCEEDED(module_.Create(CLSID_BrawlhueClass, plugin_)) && plugin_;
@@ -257,53 +252,6 @@ bool HostedPlugin::Colouring() {
     EXPECT_EQ(passed, result.get()) << "a line replaced but not reported";
     EXPECT_EQ(kOwnHit, result.view());
     return false;
-}
-
-void HostedPlugin::SetColouring(bool on) {
-    constexpr LONG kScratchHandle = -31337;
-    const SessionId scratch = host_.OpenSession(kScratchHandle);
-    ASSERT_EQ(S_OK, Command(kScratchHandle, on ? u"on" : u"off"));
-    host_.CloseSession(scratch);
-    host_.ResetCalls();
-    ASSERT_EQ(on, Colouring());
-}
-
-HRESULT HostedPlugin::Command(LONG handle, std::u16string_view text, LONG id) {
-    const UniqueBstr command = UniqueBstr::Copy(text);
-    VARIANT unused;
-    ::VariantInit(&unused);
-    return plugin_->plugCommand(handle, id, command.get(), unused);
-}
-
-std::vector<DisplayedLine> HostedPlugin::TakeShown(SessionId session) {
-    std::vector<DisplayedLine> shown = host_.Displayed(session);
-    host_.ClearDisplayed(session);
-    return shown;
-}
-
-std::optional<StoredVariable> HostedPlugin::Flag(SessionId session) const {
-    return host_.Variable(session, kFlagName, kFlagClass);
-}
-
-void HostedPlugin::StoreFlag(SessionId session, std::u16string_view value) {
-    host_.SetVariable(session, kFlagName, kFlagClass, value, value);
-}
-
-std::u16string RebuiltOwnHit(std::u16string_view prompt, std::u16string_view message) {
-    std::u16string line(kReset);
-    line += prompt;
-    line += kOwnHitColour;
-    line += message;
-    line += kReset;
-    return line;
-}
-
-std::vector<DisplayedLine> Plain(std::initializer_list<std::u16string_view> texts) {
-    std::vector<DisplayedLine> lines;
-    for (const std::u16string_view text : texts) {
-        lines.push_back({std::u16string(text), 131});
-    }
-    return lines;
 }
 
 std::string Printable(std::u16string_view text, std::size_t limit) {

@@ -17,14 +17,25 @@
 #include <vector>
 
 #include "brawlhue.h"
+#include "com_apartment.h"
 #include "hardening_allocation_probe.h"
 #include "host/standin_host.h"
+#include "hosted_plugin_core.h"
 #include "plugin/com_ref.h"
 #include "plugin/unique_bstr.h"
 #include "zmud.h"
 
 namespace brawlhue::hardening {
 
+using ::brawlhue::testing::Apartment;
+using ::brawlhue::testing::kCommandId;
+using ::brawlhue::testing::kFlagClass;
+using ::brawlhue::testing::kFlagName;
+using ::brawlhue::testing::kOwnHit;
+using ::brawlhue::testing::kOwnHitColour;
+using ::brawlhue::testing::kReset;
+using ::brawlhue::testing::Plain;
+using ::brawlhue::testing::RebuiltOwnHit;
 using com::ComRef;
 using com::UniqueBstr;
 using host::DisplayedLine;
@@ -35,12 +46,6 @@ using host::StoredVariable;
 inline constexpr wchar_t kShippedModule[] = L"Brawlhue.dll";
 inline constexpr wchar_t kCountedModule[] = L"BrawlhueCounted.dll";
 
-inline constexpr LONG kCommandId = 20351;
-inline constexpr std::u16string_view kOwnHit = u"You hit the troll's head";
-inline constexpr std::u16string_view kReset = u"\x1b[0m";
-inline constexpr std::u16string_view kOwnHitColour = u"\x1b[36;40;1m";
-inline constexpr std::u16string_view kFlagName = u"MeleeEnabled";
-inline constexpr std::u16string_view kFlagClass = u"BrawlhuePlugin";
 // "Object variable not set": what a call on a session that was not found fails with.
 inline constexpr HRESULT kObjectMissing = MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, 91);
 
@@ -171,12 +176,9 @@ class FirstChanceExceptions {
 std::int64_t PrivateBytes();
 
 // A BrawlhueClass object of one build of the module, hosted by the stand-in host.
-class HostedPlugin {
+class HostedPlugin : public ::brawlhue::testing::HostedPluginCore {
   public:
     explicit HostedPlugin(const LoadedModule& module);
-    ~HostedPlugin();
-    HostedPlugin(const HostedPlugin&) = delete;
-    HostedPlugin& operator=(const HostedPlugin&) = delete;
 
     host::StandinHost& host() { return host_; }
     IzMUDPlugin* plugin() const { return plugin_.get(); }
@@ -185,46 +187,12 @@ class HostedPlugin {
     bool Renew();
     void Drop() { plugin_.reset(); }
 
-    // Whether Parse colours an own hit now: the Enabled flag as the user sees it. Fails the test
-    // when the line comes back anything but untouched or rebuilt whole.
-    bool Colouring();
-    // Switches Enabled through a session of its own that is closed again, and forgets the calls.
-    void SetColouring(bool on);
-    HRESULT Command(LONG handle, std::u16string_view text, LONG id = kCommandId);
-    std::vector<DisplayedLine> TakeShown(SessionId session);
-    std::optional<StoredVariable> Flag(SessionId session) const;
-    void StoreFlag(SessionId session, std::u16string_view value);
+    // Fails the test when the line comes back anything but untouched or rebuilt whole.
+    bool Colouring() override;
 
   private:
     const LoadedModule& module_;
-    host::StandinHost host_;
-    std::optional<host::HostSessionsRegistration> registration_;
-    ComRef<IzMUDPlugin> plugin_;
 };
-
-// COM for the calling thread, apartment-threaded as the host's thread is.
-class Apartment {
-  public:
-    Apartment() : result_(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
-    ~Apartment() {
-        if (SUCCEEDED(result_)) {
-            ::CoUninitialize();
-        }
-    }
-    Apartment(const Apartment&) = delete;
-    Apartment& operator=(const Apartment&) = delete;
-    HRESULT result() const { return result_; }
-
-  private:
-    HRESULT result_;
-};
-
-// The line as Parse rebuilds it when the message is an own hit: the reset sequence, the prompt
-// part, the message in bold cyan on black, the reset sequence.
-std::u16string RebuiltOwnHit(std::u16string_view prompt, std::u16string_view message);
-
-// The lines each shown in the plug-in's ordinary colour.
-std::vector<DisplayedLine> Plain(std::initializer_list<std::u16string_view> texts);
 
 // Readable form of a text for failure messages: printable ASCII as it is, the rest as \uXXXX,
 // cut short after limit units.

@@ -4,50 +4,25 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <optional>
-#include <string_view>
-#include <vector>
+#include <string>
 
 #include "brawlhue.h"
-#include "host/standin_host.h"
+#include "com_apartment.h"
+#include "hosted_plugin_core.h"
 #include "plugin_module.h"
 #include "zmud.h"
 
 namespace brawlhue::testing {
 
-using host::DisplayedLine;
-using host::HostOperation;
-using host::SessionId;
-using host::StoredVariable;
-
-inline constexpr LONG kCommandId = 20351;
-inline constexpr std::u16string_view kOwnHit = u"You hit the troll's head";
-inline constexpr std::u16string_view kFlagName = u"MeleeEnabled";
-inline constexpr std::u16string_view kFlagClass = u"BrawlhuePlugin";
-
-class HostedPluginTest : public ::testing::Test {
+// Apartment is a base ahead of the core so that COM is up before the host is made and down only
+// after it is gone.
+class HostedPluginTest : public ::testing::Test, private Apartment, public HostedPluginCore {
   protected:
     void SetUp() override;
     void TearDown() override;
 
-    // Whether Parse colours an own hit now: the Enabled flag as the user sees it.
-    bool Colouring();
-    // Switches Enabled through a session of its own that is closed again, and forgets the calls.
-    void SetColouring(bool on);
-    HRESULT Command(LONG handle, std::u16string_view text, LONG id = kCommandId);
-    // The lines the session was shown since the last look.
-    std::vector<DisplayedLine> TakeShown(SessionId session);
-    std::optional<StoredVariable> Flag(SessionId session) const;
-    void StoreFlag(SessionId session, std::u16string_view value);
-
-    Apartment apartment_;
-    host::StandinHost host_;
-    std::optional<host::HostSessionsRegistration> registration_;
-    com::ComRef<IzMUDPlugin> plugin_;
+    bool Colouring() override;
 };
-
-// The lines each shown in the plug-in's ordinary colour.
-std::vector<DisplayedLine> Plain(std::initializer_list<std::u16string_view> texts);
 
 // The product name, copyright line and such, read from the module's version resource.
 std::u16string VersionField(const wchar_t* name);

@@ -11,24 +11,12 @@
 namespace brawlhue::testing {
 namespace {
 
-constexpr std::u16string_view kReset = u"\x1b[0m";
-constexpr std::u16string_view kOwnHitColour = u"\x1b[36;40;1m";
-
 class ParseTest : public HostedPluginTest {};
 
 struct ParseCase {
     std::u16string_view line;
     std::optional<std::u16string> rebuilt;  // nothing: left untouched
 };
-
-std::u16string Rebuilt(std::u16string_view prompt, std::u16string_view message) {
-    std::u16string line(kReset);
-    line += prompt;
-    line += kOwnHitColour;
-    line += message;
-    line += kReset;
-    return line;
-}
 
 TEST_F(ParseTest, RebuildsOnlyColouredLines) {
     const SessionId session = host_.OpenSession(1);
@@ -39,10 +27,10 @@ TEST_F(ParseTest, RebuildsOnlyColouredLines) {
     const std::u16string odd_message = u"You hit the \U0001F409\xDC00's head \xD83D";
     const std::u16string odd_line = odd_prompt + odd_message;
     const ParseCase cases[] = {
-        {kOwnHit, Rebuilt(u"", kOwnHit)},
-        {u"> You hit the troll's head", Rebuilt(u"> ", kOwnHit)},
-        {u"* HP:12 > ] You hit the troll's head", Rebuilt(u"* HP:12 > ] ", kOwnHit)},
-        {odd_line, Rebuilt(odd_prompt, odd_message)},
+        {kOwnHit, RebuiltOwnHit(u"", kOwnHit)},
+        {u"> You hit the troll's head", RebuiltOwnHit(u"> ", kOwnHit)},
+        {u"* HP:12 > ] You hit the troll's head", RebuiltOwnHit(u"* HP:12 > ] ", kOwnHit)},
+        {odd_line, RebuiltOwnHit(odd_prompt, odd_message)},
         {u"> ", std::nullopt},
         {u"", std::nullopt},
         {u"Bob says 'the guard hits your arm'", std::nullopt},

@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "com_apartment.h"
 #include "plugin/com_ref.h"
 #include "plugin/unique_bstr.h"
 #include "zmud.h"
@@ -67,22 +68,5 @@ inline ULONG ReferencesOf(IUnknown* object) {
 inline com::UniqueBstr Text(std::u16string_view units) {
     return com::UniqueBstr::Copy(units);
 }
-
-// COM for the calling thread, apartment-threaded as the host's thread is.
-class Apartment {
-  public:
-    Apartment() : result_(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
-    ~Apartment() {
-        if (SUCCEEDED(result_)) {
-            ::CoUninitialize();
-        }
-    }
-    Apartment(const Apartment&) = delete;
-    Apartment& operator=(const Apartment&) = delete;
-    HRESULT result() const { return result_; }
-
-  private:
-    HRESULT result_;
-};
 
 }  // namespace brawlhue::testing
