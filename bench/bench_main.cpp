@@ -6,10 +6,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <string_view>
 #include <functional>
 #include <map>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "bench/corpus.h"
@@ -223,9 +223,10 @@ int main(int argc, char** argv) {
         std::printf("%-12s %10.1f %10.1f %10.1f %10.1f %13.1fx %13.1fx %13.1fx\n", set, e, p, r, o,
                     p / e, r / e, e / o);
     }
-    std::printf("\nlinear cost: 1 MB line %.0f ns, 1 KB line %.0f ns, ratio %.0f "
-                "(1024 would be exactly linear)\n",
-                ns("engine/1MB"), ns("engine/1KB"), ns("engine/1MB") / ns("engine/1KB"));
+    std::printf(
+        "\nlinear cost: 1 MB line %.0f ns, 1 KB line %.0f ns, ratio %.0f "
+        "(1024 would be exactly linear)\n",
+        ns("engine/1MB"), ns("engine/1KB"), ns("engine/1MB") / ns("engine/1KB"));
     benchmark::Shutdown();
     return 0;
 }

@@ -23,6 +23,8 @@ struct Entry {
 
 using enum EntryKind;
 
+// The rows stand one to a line, kinds aligned, so that a review sees every text whole.
+// clang-format off
 // HasAttackVerb: 18 patterns.
 inline constexpr Entry kHasAttackVerbEntries[] = {
     {kPattern, u"* shoot*"},
@@ -270,6 +272,8 @@ inline constexpr Entry kIsSpecialEventEntries[] = {
     {kPattern, u"You feel the * in your hand grow cold."},
 };
 static_assert(std::size(kIsSpecialEventEntries) == 7);
+// clang-format on
+
 // One test: consulted entry by entry in order, the first that holds makes it true. A gated test
 // is false at once unless HasAttackVerb holds for the same line.
 struct CategoryTest {
@@ -285,8 +289,7 @@ inline constexpr CategoryTest IsSpeech{"IsSpeech", false, kIsSpeechEntries};
 inline constexpr CategoryTest IsOwnHit{"IsOwnHit", true, kIsOwnHitEntries};
 inline constexpr CategoryTest IsOwnMiss{"IsOwnMiss", true, kIsOwnMissEntries};
 inline constexpr CategoryTest IsOwnSpecialHit{"IsOwnSpecialHit", false, kIsOwnSpecialHitEntries};
-inline constexpr CategoryTest IsOwnSpecialMiss{"IsOwnSpecialMiss", false,
-                                               kIsOwnSpecialMissEntries};
+inline constexpr CategoryTest IsOwnSpecialMiss{"IsOwnSpecialMiss", false, kIsOwnSpecialMissEntries};
 inline constexpr CategoryTest IsHitOnYou{"IsHitOnYou", false, kIsHitOnYouEntries};
 inline constexpr CategoryTest IsMissOnYou{"IsMissOnYou", true, kIsMissOnYouEntries};
 inline constexpr CategoryTest IsSpecialHitOnYou{"IsSpecialHitOnYou", false,
@@ -297,21 +300,21 @@ inline constexpr CategoryTest IsOwnWeave{"IsOwnWeave", false, kIsOwnWeaveEntries
 inline constexpr CategoryTest IsOwnWeaveFailure{"IsOwnWeaveFailure", false,
                                                 kIsOwnWeaveFailureEntries};
 inline constexpr CategoryTest IsWeaveOnYou{"IsWeaveOnYou", false, kIsWeaveOnYouEntries};
-inline constexpr CategoryTest IsSourceRestored{"IsSourceRestored", false,
-                                               kIsSourceRestoredEntries};
+inline constexpr CategoryTest IsSourceRestored{"IsSourceRestored", false, kIsSourceRestoredEntries};
 inline constexpr CategoryTest IsSpecialEvent{"IsSpecialEvent", false, kIsSpecialEventEntries};
 
 // Every test, the gate first, then speech, then the thirteen categories in cascade order.
 inline constexpr std::array<const CategoryTest*, 15> kAllTests{
-    &HasAttackVerb, &IsSpeech,          &IsOwnHit,           &IsOwnMiss,    &IsOwnSpecialHit,
-    &IsOwnSpecialMiss, &IsHitOnYou,     &IsMissOnYou,        &IsSpecialHitOnYou,
-    &IsSpecialMissOnYou, &IsOwnWeave,   &IsOwnWeaveFailure,  &IsWeaveOnYou, &IsSourceRestored,
-    &IsSpecialEvent,
+    &HasAttackVerb,    &IsSpeech,          &IsOwnHit,     &IsOwnMiss,         &IsOwnSpecialHit,
+    &IsOwnSpecialMiss, &IsHitOnYou,        &IsMissOnYou,  &IsSpecialHitOnYou, &IsSpecialMissOnYou,
+    &IsOwnWeave,       &IsOwnWeaveFailure, &IsWeaveOnYou, &IsSourceRestored,  &IsSpecialEvent,
 };
 
 namespace table_checks {
 
-constexpr bool IsWildcard(char16_t c) { return c == u'*' || c == u'?' || c == u'#' || c == u'['; }
+constexpr bool IsWildcard(char16_t c) {
+    return c == u'*' || c == u'?' || c == u'#' || c == u'[';
+}
 
 // Exact entries come before patterns, hold no wildcard character, and every text is printable
 // ASCII: a stray tab or a typographic quote pasted into a row fails the build.

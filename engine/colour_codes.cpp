@@ -12,10 +12,10 @@ struct ColourName {
 };
 
 constexpr ColourName kColours[] = {
-    {u"black", u"\x1b[30", u";40"},  {u"red", u"\x1b[31", u";41"},
-    {u"green", u"\x1b[32", u";42"},  {u"yellow", u"\x1b[33", u";43"},
-    {u"blue", u"\x1b[34", u";44"},   {u"magenta", u"\x1b[35", u";45"},
-    {u"cyan", u"\x1b[36", u";46"},   {u"white", u"\x1b[37", u";47"},
+    {u"black", u"\x1b[30", u";40"}, {u"red", u"\x1b[31", u";41"},
+    {u"green", u"\x1b[32", u";42"}, {u"yellow", u"\x1b[33", u";43"},
+    {u"blue", u"\x1b[34", u";44"},  {u"magenta", u"\x1b[35", u";45"},
+    {u"cyan", u"\x1b[36", u";46"},  {u"white", u"\x1b[37", u";47"},
 };
 
 struct AttributeName {

@@ -15,7 +15,7 @@ inline constexpr std::u16string_view kResetSequence = u"\x1b[0m";
 // An opening colour sequence, ESC "[" ... "m". The longest one the tables can give is
 // ESC "[3x;4x;y" "m", ten units.
 class ColourSequence {
-public:
+  public:
     static constexpr std::size_t kCapacity = 10;
 
     constexpr std::u16string_view view() const noexcept { return {units_.data(), size_}; }
@@ -27,7 +27,7 @@ public:
         }
     }
 
-private:
+  private:
     std::array<char16_t, kCapacity> units_{};
     std::size_t size_ = 0;
 };

@@ -8,21 +8,21 @@ namespace brawlhue {
 // A wildcard pattern: "*" any run, "?" one character, "#" one digit, "[...]" one character of a
 // list. A distinct type so that a line can never be passed where a pattern is expected.
 class Pattern {
-public:
+  public:
     constexpr explicit Pattern(std::u16string_view text) noexcept : text_(text) {}
     constexpr std::u16string_view text() const noexcept { return text_; }
 
-private:
+  private:
     std::u16string_view text_;
 };
 
 // A text compared character for character; wildcard characters in it are ordinary.
 class ExactText {
-public:
+  public:
     constexpr explicit ExactText(std::u16string_view text) noexcept : text_(text) {}
     constexpr std::u16string_view text() const noexcept { return text_; }
 
-private:
+  private:
     std::u16string_view text_;
 };
 

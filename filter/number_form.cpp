@@ -15,7 +15,9 @@ constexpr int kSmallestExponent = -324;
 // No general form is longer than this: sign, 15 digits, point, and "E+308" or "0.0000".
 constexpr std::size_t kLongestForm = 24;
 
-constexpr bool IsDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
+constexpr bool IsDigit(char16_t c) {
+    return c >= u'0' && c <= u'9';
+}
 
 // A value as read: sign, significant digits without leading zeros, and the decimal exponent of
 // the first digit (value = d1.d2d3... * 10^exponent).
@@ -117,7 +119,7 @@ void RoundToSignificant(Reading& reading) {
 }
 
 class FormBuffer {
-public:
+  public:
     void Put(char16_t c) {
         if (size_ < units_.size()) {
             units_[size_] = c;
@@ -129,7 +131,7 @@ public:
         return size_ <= units_.size() && text == std::u16string_view(units_.data(), size_);
     }
 
-private:
+  private:
     std::array<char16_t, kLongestForm + 8> units_{};
     std::size_t size_ = 0;
 };

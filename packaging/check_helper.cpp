@@ -58,8 +58,8 @@ struct HostSessions : IDispatch {
 // The client's plug-in interface, as far as this program calls it: its first five slots.
 struct ZmudPlugin : IDispatch {
     virtual HRESULT STDMETHODCALLTYPE Register(BSTR* name, BSTR* company, BSTR* description,
-                                              BSTR* version, BSTR* help_file,
-                                              VARIANT_BOOL* load_definitions) = 0;
+                                               BSTR* version, BSTR* help_file,
+                                               VARIANT_BOOL* load_definitions) = 0;
     virtual HRESULT STDMETHODCALLTYPE get_Version(long* result) = 0;
     virtual HRESULT STDMETHODCALLTYPE Init() = 0;
     virtual HRESULT STDMETHODCALLTYPE Close() = 0;
@@ -94,8 +94,8 @@ class EmptySessions final : public HostSessions {
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
         return E_NOTIMPL;
     }
-    HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*,
-                                     EXCEPINFO*, UINT*) override {
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
+                                     UINT*) override {
         return E_NOTIMPL;
     }
     HRESULT STDMETHODCALLTYPE Reserved1() override { return E_NOTIMPL; }
@@ -247,8 +247,7 @@ int BlockUserKey(const wchar_t* name) {
     const std::wstring path = std::wstring(L"Software\\Classes\\") + name;
     HKEY key = nullptr;
     const LSTATUS status = ::RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr,
-                                             REG_OPTION_VOLATILE, KEY_READ, nullptr, &key,
-                                             nullptr);
+                                             REG_OPTION_VOLATILE, KEY_READ, nullptr, &key, nullptr);
     if (status != ERROR_SUCCESS) {
         return Fail("creating the volatile key", HRESULT_FROM_WIN32(status));
     }

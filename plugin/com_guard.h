@@ -10,11 +10,11 @@ namespace brawlhue::com {
 
 // A failed step, carrying the status code that the operation will return.
 class HResultError {
-public:
+  public:
     explicit HResultError(HRESULT code) noexcept : code_(code) {}
     HRESULT code() const noexcept { return code_; }
 
-private:
+  private:
     HRESULT code_;
 };
 

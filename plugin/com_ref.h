@@ -9,7 +9,7 @@ namespace brawlhue::com {
 
 template <typename Interface>
 class ComRef {
-public:
+  public:
     ComRef() noexcept = default;
     ComRef(const ComRef&) = delete;
     ComRef& operator=(const ComRef&) = delete;
@@ -50,7 +50,7 @@ public:
         }
     }
 
-private:
+  private:
     Interface* object_ = nullptr;
 };
 

@@ -1,8 +1,8 @@
 // An owning BSTR: freed exactly once, whatever path leaves the scope.
 #pragma once
 
-#include <windows.h>
 #include <oleauto.h>
+#include <windows.h>
 
 #include <new>
 #include <string_view>
@@ -19,7 +19,7 @@ inline std::u16string_view TextOf(BSTR text) noexcept {
 }
 
 class UniqueBstr {
-public:
+  public:
     UniqueBstr() noexcept = default;
     explicit UniqueBstr(BSTR owned) noexcept : text_(owned) {}
     UniqueBstr(const UniqueBstr&) = delete;
@@ -62,7 +62,7 @@ public:
     [[nodiscard]] BSTR release() noexcept { return std::exchange(text_, nullptr); }
     void reset(BSTR owned = nullptr) noexcept { ::SysFreeString(std::exchange(text_, owned)); }
 
-private:
+  private:
     BSTR text_ = nullptr;
 };
 
