@@ -9,6 +9,7 @@
 #include <memory>
 #include <utility>
 
+#include "host/counted_unknown.h"
 #include "host/host_state.h"
 #include "plugin/com_ref.h"
 
@@ -22,12 +23,12 @@ namespace brawlhue::host::detail {
     }
 
 template <typename Interface>
-class HostObject : public Interface {
+class HostObject : public CountedUnknown<Interface, IDispatch> {
   public:
     explicit HostObject(std::shared_ptr<HostState> state) noexcept : state_(std::move(state)) {
         ++state_->live_objects;
     }
-    virtual ~HostObject() { --state_->live_objects; }
+    ~HostObject() override { --state_->live_objects; }
     HostObject(const HostObject&) = delete;
     HostObject& operator=(const HostObject&) = delete;
 
@@ -35,28 +36,6 @@ class HostObject : public Interface {
     Interface* Detach() noexcept {
         this->AddRef();
         return this;
-    }
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) noexcept override {
-        if (object == nullptr) {
-            return E_POINTER;
-        }
-        if (IsEqualIID(iid, __uuidof(Interface)) || IsEqualIID(iid, IID_IDispatch) ||
-            IsEqualIID(iid, IID_IUnknown)) {
-            *object = static_cast<Interface*>(this);
-            this->AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() noexcept override { return ++references_; }
-    ULONG STDMETHODCALLTYPE Release() noexcept override {
-        const ULONG left = --references_;
-        if (left == 0) {
-            delete this;
-        }
-        return left;
     }
 
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) noexcept override {
@@ -115,7 +94,6 @@ class HostObject : public Interface {
     }
 
     std::shared_ptr<HostState> state_;
-    ULONG references_ = 0;
 };
 
 }  // namespace brawlhue::host::detail

@@ -4,6 +4,7 @@
 
 #include <memory>
 
+#include "host/counted_unknown.h"
 #include "host/host_objects.h"
 #include "host/host_state.h"
 #include "host/standin_host.h"
@@ -13,31 +14,10 @@
 namespace brawlhue::host {
 namespace {
 
-class SessionCollectionFactory final : public IClassFactory {
+class SessionCollectionFactory final : public detail::CountedUnknown<IClassFactory> {
   public:
     explicit SessionCollectionFactory(std::shared_ptr<detail::HostState> state) noexcept
         : state_(std::move(state)) {}
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) noexcept override {
-        if (object == nullptr) {
-            return E_POINTER;
-        }
-        if (IsEqualIID(iid, IID_IClassFactory) || IsEqualIID(iid, IID_IUnknown)) {
-            *object = static_cast<IClassFactory*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() noexcept override { return ++references_; }
-    ULONG STDMETHODCALLTYPE Release() noexcept override {
-        const ULONG left = --references_;
-        if (left == 0) {
-            delete this;
-        }
-        return left;
-    }
 
     HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid,
                                              void** object) noexcept override {
@@ -63,7 +43,6 @@ class SessionCollectionFactory final : public IClassFactory {
 
   private:
     std::shared_ptr<detail::HostState> state_;
-    ULONG references_ = 0;
 };
 
 }  // namespace
