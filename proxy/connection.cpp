@@ -1,0 +1,303 @@
+#include "proxy/connection.h"
+
+#include <array>
+#include <asio/experimental/awaitable_operators.hpp>
+#include <asio/this_coro.hpp>
+#include <asio/write.hpp>
+#include <span>
+#include <vector>
+
+#include "proxy/log.h"
+
+namespace brawlhue::proxy {
+
+using asio::ip::tcp;
+using namespace asio::experimental::awaitable_operators;
+using stream::Clock;
+using stream::StreamFilter;
+
+namespace {
+
+std::string EndpointText(const tcp::endpoint& endpoint) {
+    const auto address = endpoint.address().to_string();
+    const auto port = std::to_string(endpoint.port());
+    return endpoint.address().is_v6() ? "[" + address + "]:" + port : address + ":" + port;
+}
+
+// True once the operation awaiting this coroutine was cancelled (the end of an `&&` or `||`):
+// a loop that sees it ends at once.
+asio::awaitable<bool> Cancelled() {
+    const auto state = co_await asio::this_coro::cancellation_state;
+    co_return state.cancelled() != asio::cancellation_type::none;
+}
+
+}  // namespace
+
+Connection::Connection(std::uint64_t id, tcp::socket client, const Options& options,
+                       TlsContext* tls, StateFile& state)
+    : id_(id),
+      client_(std::move(client)),
+      options_(options),
+      state_(state),
+      game_name_(options.connect.ToString()),
+      game_(client_.get_executor(), options.tls ? tls : nullptr),
+      filter_(stream::StreamSettings{options.hold_time, options.compression, -1}),
+      stop_(client_.get_executor()),
+      wake_read_game_(client_.get_executor()),
+      wake_write_client_(client_.get_executor()),
+      wake_read_client_(client_.get_executor()),
+      wake_write_game_(client_.get_executor()) {
+    std::error_code error;
+    const auto peer = client_.remote_endpoint(error);
+    client_name_ = error ? std::string("a client") : EndpointText(peer);
+    client_.set_option(tcp::no_delay(true), error);
+}
+
+Connection::~Connection() = default;
+
+std::string Connection::Describe() const {
+    return "#" + std::to_string(id_);
+}
+
+void Connection::SaveFlag(std::int16_t enabled) {
+    state_.Save(game_name_, enabled != 0);
+}
+
+void Connection::RequestStop() {
+    stop_.Stop();
+    wake_read_game_.Notify();
+    wake_write_client_.Notify();
+    wake_read_client_.Notify();
+    wake_write_game_.Notify();
+}
+
+void Connection::ForceClose() {
+    std::error_code ignored;
+    client_.close(ignored);
+    game_.Close();
+}
+
+asio::awaitable<void> Connection::Run() {
+    Log(Describe() + " opened by " + client_name_);
+
+    std::int16_t enabled = -1;
+    if (options_.start_off) {
+        enabled = 0;
+    } else if (const auto stored = state_.Load(game_name_)) {
+        enabled = *stored ? -1 : 0;
+    } else {
+        state_.Save(game_name_, true);
+    }
+    filter_.set_enabled(enabled);
+    filter_.set_save_hook([this](std::int16_t flag) { SaveFlag(flag); });
+
+    auto connected = co_await (game_.Connect(options_.connect, kConnectLimit) || stop_.Wait());
+    const std::string failure =
+        connected.index() == 1 ? std::string("the proxy is stopping") : std::get<0>(connected);
+    if (!failure.empty()) {
+        filter_.SendLineToClient("brawlhue-proxy: cannot connect to " + game_name_ + ": " +
+                                 failure);
+        std::string line;
+        line.swap(filter_.ToClient());
+        co_await SendToClient(line);
+        std::error_code ignored;
+        client_.shutdown(tcp::socket::shutdown_send, ignored);
+        client_.close(ignored);
+        Log(Describe() + " closed: cannot connect to " + game_name_ + ": " + failure);
+        co_return;
+    }
+
+    filter_.SendLineToClient("brawlhue-proxy " + std::string(kVersion) + ": connected to " +
+                             game_name_ + (options_.tls ? " (TLS)" : "") + ", colouring " +
+                             (filter_.enabled() != 0 ? "on" : "off") +
+                             ". Type '#brawlhue help' for the command.");
+    Log(Describe() + " connected to " + game_name_ + ", colouring " +
+        (filter_.enabled() != 0 ? "on" : "off"));
+
+    co_await (ReadGame() && WriteClient() && ReadClient() && WriteGame());
+
+    SaveFlag(filter_.enabled());
+    std::error_code ignored;
+    client_.shutdown(tcp::socket::shutdown_send, ignored);
+    client_.close(ignored);
+    game_.Close();
+    const auto& counters = filter_.counters();
+    Log(Describe() + " closed (" + (closed_by_.empty() ? "stopped" : closed_by_) +
+        "): " + std::to_string(counters.bytes_from_server) + " bytes from the game, " +
+        std::to_string(counters.bytes_to_client) + " to the client, " +
+        std::to_string(counters.bytes_from_client) + " from the client, " +
+        std::to_string(counters.bytes_to_server) + " to the game, " +
+        std::to_string(counters.lines_coloured) + " lines coloured");
+}
+
+asio::awaitable<void> Connection::ReadGame() {
+    std::vector<std::uint8_t> buffer(kGameReadSize);
+    while (game_open_) {
+        auto read = co_await (game_.ReadSome(asio::buffer(buffer)) || stop_.Wait());
+        if (read.index() == 1) {
+            break;
+        }
+        const auto [error, size] = std::get<0>(read);
+        if (error) {
+            if (closed_by_.empty()) {
+                closed_by_ = error == asio::error::eof ? std::string("the game closed")
+                                                       : "the game: " + error.message();
+            }
+            break;
+        }
+        std::span<const std::uint8_t> rest(buffer.data(), size);
+        while (!rest.empty() || filter_.HasPendingOutput()) {
+            // Room first: the filter's output towards each side stays below its bound.
+            while (filter_.ToClient().size() >= StreamFilter::kOutputBound ||
+                   filter_.ToServer().size() >= StreamFilter::kOutputBound) {
+                wake_write_client_.Notify();
+                wake_write_game_.Notify();
+                co_await wake_read_game_.Wait(std::nullopt);
+                if (stop_.stopped() || co_await Cancelled()) {
+                    game_open_ = false;
+                    wake_write_client_.Notify();
+                    co_return;
+                }
+            }
+            const std::size_t produced = filter_.ToClient().size();
+            const std::size_t taken = filter_.FromServer(rest, Clock::now());
+            rest = rest.subspan(taken);
+            wake_write_client_.Notify();
+            if (!filter_.ToServer().empty()) {
+                wake_write_game_.Notify();
+            }
+            if (filter_.failed()) {
+                closed_by_ = "the game's compressed stream is corrupt";
+                game_open_ = false;
+                co_return;
+            }
+            if (taken == 0 && filter_.ToClient().size() == produced &&
+                filter_.ToClient().size() < StreamFilter::kOutputBound) {
+                break;  // nothing more comes out without more input
+            }
+        }
+    }
+    if (!filter_.failed()) {
+        filter_.FinishServer();  // what is held of an unfinished line goes out as it is
+    }
+    game_open_ = false;
+    wake_write_client_.Notify();
+}
+
+asio::awaitable<void> Connection::WriteClient() {
+    std::string sending;
+    for (;;) {
+        if (!filter_.ToClient().empty()) {
+            sending.swap(filter_.ToClient());
+            wake_read_game_.Notify();
+            const bool sent = co_await SendToClient(sending);
+            sending.clear();
+            if (!sent) {
+                if (closed_by_.empty()) {
+                    closed_by_ = "the client stopped taking bytes";
+                }
+                client_open_ = false;
+                RequestStop();
+                co_return;
+            }
+            continue;
+        }
+        if (!game_open_) {
+            RequestStop();  // everything from the game is out: the session ends
+            co_return;
+        }
+        const auto deadline = filter_.HoldDeadline();
+        if (deadline && Clock::now() >= *deadline) {
+            filter_.OnHoldExpired(Clock::now());
+            continue;
+        }
+        co_await wake_write_client_.Wait(deadline);
+        if (co_await Cancelled()) {
+            co_return;
+        }
+    }
+}
+
+asio::awaitable<void> Connection::ReadClient() {
+    std::array<std::uint8_t, kClientReadSize> buffer;
+    while (!stop_.stopped()) {
+        auto read =
+            co_await (client_.async_read_some(asio::buffer(buffer), use_tuple) || stop_.Wait());
+        if (read.index() == 1) {
+            break;
+        }
+        const auto [error, size] = std::get<0>(read);
+        if (error) {
+            if (closed_by_.empty()) {
+                closed_by_ = error == asio::error::eof ? std::string("the client closed")
+                                                       : "the client: " + error.message();
+            }
+            break;
+        }
+        filter_.FromClient({buffer.data(), size}, Clock::now());
+        wake_write_game_.Notify();
+        wake_write_client_.Notify();
+        // The next read waits until the game has taken this one's bytes.
+        while (!filter_.ToServer().empty() && !stop_.stopped()) {
+            co_await wake_read_client_.Wait(std::nullopt);
+            if (co_await Cancelled()) {
+                co_return;
+            }
+        }
+    }
+    client_open_ = false;
+    wake_write_game_.Notify();
+}
+
+asio::awaitable<void> Connection::WriteGame() {
+    std::string sending;
+    for (;;) {
+        if (!filter_.ToServer().empty()) {
+            sending.swap(filter_.ToServer());
+            wake_read_client_.Notify();
+            wake_read_game_.Notify();
+            const bool sent = co_await SendToGame(sending);
+            sending.clear();
+            if (!sent) {
+                if (closed_by_.empty()) {
+                    closed_by_ = "the game stopped taking bytes";
+                }
+                RequestStop();
+                co_return;
+            }
+            continue;
+        }
+        if (!client_open_) {
+            RequestStop();  // everything from the client is out: the session ends
+            co_return;
+        }
+        co_await wake_write_game_.Wait(std::nullopt);
+        if (co_await Cancelled()) {
+            co_return;
+        }
+    }
+}
+
+asio::awaitable<bool> Connection::SendToClient(const std::string& bytes) {
+    if (!stop_.stopped()) {
+        const auto [error, size] =
+            co_await asio::async_write(client_, asio::buffer(bytes), use_tuple);
+        co_return !error;
+    }
+    asio::steady_timer limit(client_.get_executor(), kFlushLimit);
+    auto result = co_await (asio::async_write(client_, asio::buffer(bytes), use_tuple) ||
+                            limit.async_wait(use_tuple));
+    co_return result.index() == 0 && !std::get<0>(std::get<0>(result));
+}
+
+asio::awaitable<bool> Connection::SendToGame(const std::string& bytes) {
+    if (!stop_.stopped()) {
+        const auto [error, size] = co_await game_.Write(asio::buffer(bytes));
+        co_return !error;
+    }
+    asio::steady_timer limit(client_.get_executor(), kFlushLimit);
+    auto result = co_await (game_.Write(asio::buffer(bytes)) || limit.async_wait(use_tuple));
+    co_return result.index() == 0 && !std::get<0>(std::get<0>(result));
+}
+
+}  // namespace brawlhue::proxy

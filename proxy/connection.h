@@ -1,0 +1,82 @@
+// One client's session: its own connection to the game, the stream filter between the two, and
+// four loops awaited together, one reader and one writer per socket:
+//
+//   from the game:   GameStream -> ReadGame -> StreamFilter::FromServer -> WriteClient -> client
+//   from the client: client -> ReadClient -> StreamFilter::FromClient -> WriteGame -> GameStream
+//
+// A reader hands its bytes to the filter only while the filter's output towards the other side
+// is below its bound, and a writer takes that output only once its previous write has
+// completed: a side that stops reading stops the proxy reading the other side, and a
+// connection holds at most two output buffers per direction.
+#pragma once
+
+#include <asio/awaitable.hpp>
+#include <asio/ip/tcp.hpp>
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "proxy/game_stream.h"
+#include "proxy/options.h"
+#include "proxy/state_file.h"
+#include "proxy/wakeup.h"
+#include "stream/stream_filter.h"
+
+namespace brawlhue::proxy {
+
+// Per-direction read sizes: what one read can add to the filter's input at a time.
+inline constexpr std::size_t kGameReadSize = 16 * 1024;
+inline constexpr std::size_t kClientReadSize = 4 * 1024;
+// How long the game may take to connect, and a closing side to take what is pending.
+inline constexpr std::chrono::seconds kConnectLimit{15};
+inline constexpr std::chrono::seconds kFlushLimit{5};
+
+class Connection {
+  public:
+    Connection(std::uint64_t id, asio::ip::tcp::socket client, const Options& options,
+               TlsContext* tls, StateFile& state);
+    ~Connection();
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+
+    // The whole session, from the banner to both sockets closed and the flag saved.
+    asio::awaitable<void> Run();
+
+    // Stops reading both sides; what is pending is flushed and both sides are closed.
+    void RequestStop();
+    // After a stop that takes too long: both sockets closed at once.
+    void ForceClose();
+
+  private:
+    asio::awaitable<void> ReadGame();
+    asio::awaitable<void> WriteClient();
+    asio::awaitable<void> ReadClient();
+    asio::awaitable<void> WriteGame();
+    // Writes bytes to the client; false when the client is gone. While stopping, no longer
+    // than kFlushLimit.
+    asio::awaitable<bool> SendToClient(const std::string& bytes);
+    asio::awaitable<bool> SendToGame(const std::string& bytes);
+    void SaveFlag(std::int16_t enabled);
+    std::string Describe() const;
+
+    std::uint64_t id_;
+    asio::ip::tcp::socket client_;
+    std::string client_name_;
+    const Options& options_;
+    StateFile& state_;
+    std::string game_name_;
+    GameStream game_;
+    stream::StreamFilter filter_;
+
+    StopSignal stop_;
+    Wakeup wake_read_game_;
+    Wakeup wake_write_client_;
+    Wakeup wake_read_client_;
+    Wakeup wake_write_game_;
+    bool game_open_ = true;    // the game may still send
+    bool client_open_ = true;  // the client may still send
+    std::string closed_by_;    // which side ended the session, for the log
+};
+
+}  // namespace brawlhue::proxy
