@@ -132,7 +132,7 @@ asio::awaitable<void> Connection::Run() {
 
 asio::awaitable<void> Connection::ReadGame() {
     std::vector<std::uint8_t> buffer(kGameReadSize);
-    while (game_open_) {
+    while (game_open_ && !stop_.stopped()) {
         auto read = co_await (game_.ReadSome(asio::buffer(buffer)) || stop_.Wait());
         if (read.index() == 1) {
             break;
@@ -152,7 +152,9 @@ asio::awaitable<void> Connection::ReadGame() {
                    filter_.ToServer().size() >= StreamFilter::kOutputBound) {
                 wake_write_client_.Notify();
                 wake_write_game_.Notify();
-                co_await wake_read_game_.Wait(std::nullopt);
+                if (!stop_.stopped()) {
+                    co_await wake_read_game_.Wait(std::nullopt);
+                }
                 if (stop_.stopped() || co_await Cancelled()) {
                     game_open_ = false;
                     wake_write_client_.Notify();
