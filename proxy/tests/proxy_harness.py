@@ -159,6 +159,17 @@ def read_until(sock, marker, limit=LIMIT):
     return bytes(data)
 
 
+def read_exactly(sock, size):
+    data = bytearray()
+    sock.settimeout(LIMIT)
+    while len(data) < size:
+        chunk = sock.recv(size - len(data))
+        if not chunk:
+            raise AssertionError("closed after %d of %d bytes" % (len(data), size))
+        data += chunk
+    return bytes(data)
+
+
 def read_to_end(sock, limit=LIMIT):
     """Everything until the other side closes."""
     data = bytearray()

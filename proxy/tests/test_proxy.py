@@ -12,7 +12,8 @@ import unittest
 import zlib
 
 from proxy_harness import (DO, GA, IAC, LIMIT, MCCP2, SB, SE, WILL, FakeGame, Proxy, brawlhue,
-                           is_closed, make_certificates, read_line, read_to_end, read_until,
+                           is_closed, make_certificates, read_exactly, read_line, read_to_end,
+                           read_until,
                            server_tls_context, session_lines)
 
 PROMPT = re.compile(rb"^[*o] HP:\S+ SP:\S+ MV:\S+ > ")
@@ -117,9 +118,10 @@ class Deliveries(unittest.TestCase):
                 self.assertEqual(self.deliver(split_lines_at(offset), offset % 3 * 20), EXPECTED)
 
     def test_ga_prompts_are_sent_at_once(self):
-        """Each prompt is sent with GA and the game waits: it must reach the client while the
-        rest of its line is not sent yet (the hold time is 10 s). When the message completes the
-        line, the colour comes as brawlhue gives it, behind the prompt already shown."""
+        """Each prompt is sent with GA and the game waits: the prompt must reach the client in
+        one read while the rest of its line is not sent yet (the hold time is 10 s). When the
+        message completes the line, the colour comes as brawlhue gives it, behind the prompt
+        already shown."""
         client, _, game_side = open_session(self.proxy, self.game)
         expected = bytearray()
         received = bytearray()
@@ -129,16 +131,18 @@ class Deliveries(unittest.TestCase):
                 game_side.sendall(line)
                 expected += coloured
                 continue
-            prompt = prompt.group(0)
-            game_side.sendall(prompt + bytes([IAC, GA]))
-            received += read_until(client, prompt + bytes([IAC, GA]))
-            game_side.sendall(line[len(prompt):])
-            expected += prompt + bytes([IAC, GA])
+            prompt = prompt.group(0) + bytes([IAC, GA])
+            received += read_exactly(client, len(expected) - len(received))
+            game_side.sendall(prompt)
+            self.assertEqual(client.recv(65536), prompt)  # one read, nothing held back
+            received += prompt
+            game_side.sendall(line[len(prompt) - 2:])
+            expected += prompt
             if coloured == line:
-                expected += line[len(prompt):]
+                expected += line[len(prompt) - 2:]
             else:
-                self.assertTrue(coloured.startswith(RESET + prompt))
-                expected += RESET + coloured[len(RESET + prompt):]
+                self.assertTrue(coloured.startswith(RESET + prompt[:-2]))
+                expected += RESET + coloured[len(RESET) + len(prompt) - 2:]
         game_side.close()
         received += read_to_end(client)
         self.assertEqual(bytes(received), bytes(expected))
