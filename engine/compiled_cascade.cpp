@@ -3,13 +3,14 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <climits>
 #include <cstdint>
 #include <optional>
 #include <span>
 
-#include "engine/bigram_mask.h"
 #include "engine/category_tables.h"
 #include "engine/compiled_entry.h"
+#include "engine/quad_features.h"
 
 namespace brawlhue {
 namespace {
@@ -113,9 +114,34 @@ constexpr auto kExactIndex = [] {
     return index;
 }();
 
+// Where the exact texts of each length below 128 begin in kExactIndex: most lines have a length
+// no exact text has, and the others are compared with the few texts of their own length.
+constexpr std::size_t kShortLengths = 128;
+constexpr auto kExactByLength = [] {
+    std::array<std::uint8_t, kShortLengths + 1> begin{};
+    for (std::size_t length = 0; length <= kShortLengths; ++length) {
+        std::size_t at = 0;
+        while (at < kExactIndex.size() && kExactIndex[at].text.size() < length) {
+            ++at;
+        }
+        begin[length] = static_cast<std::uint8_t>(at);
+    }
+    return begin;
+}();
+static_assert(kExactIndex.size() < 256);
+
 // The first test, in cascade order, that has the line as an exact text; -1 for none. The
 // tests' order is kAllTests order, so the lowest index wins.
 int ExactOwner(std::u16string_view line) noexcept {
+    if (line.size() < kShortLengths) {
+        for (std::size_t at = kExactByLength[line.size()]; at < kExactByLength[line.size() + 1];
+             ++at) {
+            if (kExactIndex[at].text == line) {
+                return kExactIndex[at].test;
+            }
+        }
+        return -1;
+    }
     const auto first =
         std::lower_bound(kExactIndex.begin(), kExactIndex.end(), ExactText{line, -1}, ExactBefore);
     if (first != kExactIndex.end() && first->text == line) {
@@ -142,29 +168,37 @@ class EntrySet {
     constexpr void Add(std::size_t entry) {
         words_[entry / 64] |= std::uint64_t{1} << (entry % 64);
     }
+    constexpr void AddAll(const EntrySet& other) {
+        for (std::size_t w = 0; w < words_.size(); ++w) {
+            words_[w] |= other.words_[w];
+        }
+    }
     constexpr void KeepOnly(const EntrySet& other) {
         for (std::size_t w = 0; w < words_.size(); ++w) {
             words_[w] &= other.words_[w];
         }
     }
-    // Visits the members in [first, last) in rising order until visit returns true.
+    // Visits the members in [first, last) in rising order until visit returns true; the member
+    // visit returned true for, or last.
     template <typename Visit>
-    bool AnyIn(std::size_t first, std::size_t last, Visit&& visit) const {
+    std::size_t FindIn(std::size_t first, std::size_t last, Visit&& visit) const {
         for (std::size_t w = first / 64; w * 64 < last; ++w) {
             std::uint64_t bits = words_[w];
             if (w == first / 64) {
                 bits &= ~std::uint64_t{0} << (first % 64);
             }
-            if ((w + 1) * 64 > last) {
-                bits &= ~(~std::uint64_t{0} << (last % 64));
-            }
             for (; bits != 0; bits &= bits - 1) {
-                if (visit(w * 64 + std::countr_zero(bits))) {
-                    return true;
+                const std::size_t member =
+                    w * 64 + static_cast<std::size_t>(std::countr_zero(bits));
+                if (member >= last) {
+                    return last;
+                }
+                if (visit(member)) {
+                    return member;
                 }
             }
         }
-        return false;
+        return last;
     }
 
   private:
@@ -178,17 +212,94 @@ constexpr std::size_t UnitSlot(char16_t unit) {
     return unit < 128 ? unit : 128;
 }
 
+// The key quad of a pattern: of the runs of four ordinary units in its text, the one made of the
+// rarest units, since a quad that ordinary game text seldom holds rules the entry out most often.
+// Any line the pattern fits holds every such run, wherever the stars fall.
+struct KeyQuad {
+    bool found = false;
+    std::uint64_t quad = 0;
+};
+
+// How seldom a unit stands in game text, for choosing keys: capitals open most lines and "."
+// ends them, so they count as common letters do.
+constexpr int KeyRarity(char16_t c) {
+    if (c == u' ') {
+        return 0;
+    }
+    if (std::u16string_view(u"etaoinshrdlu.").find(c) != std::u16string_view::npos ||
+        (c >= u'A' && c <= u'Z')) {
+        return 1;
+    }
+    if (c == u',' || c == u'\'') {
+        return 2;
+    }
+    return 3;
+}
+
+// Every quad of ordinary units in every text of the tables, sorted, so that a quad's count tells
+// how common a word it is part of: "your" stands in dozens of texts, "hoot" in two.
+constexpr std::size_t CountTableQuads() {
+    std::size_t count = 0;
+    for (const CategoryTest* test : kAllTests) {
+        for (const Entry& entry : test->entries) {
+            count += entry.text.size() >= 4 ? entry.text.size() - 3 : 0;
+        }
+    }
+    return count;
+}
+
+constexpr auto kTableQuads = [] {
+    std::array<std::uint64_t, CountTableQuads()> quads{};
+    std::size_t n = 0;
+    for (const CategoryTest* test : kAllTests) {
+        for (const Entry& entry : test->entries) {
+            const std::u16string_view text = entry.text;
+            for (std::size_t i = 0; i + 4 <= text.size(); ++i) {
+                quads[n++] = QuadValue(text[i], text[i + 1], text[i + 2], text[i + 3]);
+            }
+        }
+    }
+    std::sort(quads.begin(), quads.end());
+    return quads;
+}();
+
+constexpr int TimesInTables(std::uint64_t quad) {
+    const auto range = std::equal_range(kTableQuads.begin(), kTableQuads.end(), quad);
+    return static_cast<int>(range.second - range.first);
+}
+
+constexpr KeyQuad ChooseKeyQuad(std::u16string_view text) {
+    KeyQuad key;
+    int best_score = INT_MIN;
+    for (std::size_t i = 0; i + 4 <= text.size(); ++i) {
+        int score = 0;
+        bool ordinary = true;
+        for (std::size_t k = i; k < i + 4; ++k) {
+            ordinary = ordinary && !compiled_detail::IsWildcard(text[k]);
+            score += KeyRarity(text[k]);
+        }
+        score -= 3 * TimesInTables(QuadValue(text[i], text[i + 1], text[i + 2], text[i + 3]));
+        if (ordinary && score > best_score) {
+            best_score = score;
+            key = {true, QuadValue(text[i], text[i + 1], text[i + 2], text[i + 3])};
+        }
+    }
+    return key;
+}
+
 struct PatternIndex {
     std::array<const CompiledEntry*, kPatternCount> entries{};
+    std::array<std::uint8_t, kPatternCount> test_of{};
     std::array<std::size_t, kAllTests.size() + 1> test_begin{};  // test t owns [t, t + 1)
     // The entries a line can fit given its first (last) unit: those whose text starts (ends)
     // with that unit, and those open at that end ("*" or "?" there).
     std::array<EntrySet, kUnitSlots> by_first_unit{};
     std::array<EntrySet, kUnitSlots> by_last_unit{};
     EntrySet fits_empty_line;
-    // Pairs that every pattern of a test holds, so a line without one of them skips the test.
-    std::array<std::array<std::uint16_t, 2>, kAllTests.size()> shared_keys{};
-    std::array<std::uint8_t, kAllTests.size()> shared_key_count{};
+    // The entries whose key quad maps to each feature, and those with no key quad at all.
+    QuadTable quads;
+    std::array<EntrySet, kFeatureCount> by_feature{};
+    EntrySet without_key;
 };
 
 constexpr void IndexEnds(PatternIndex& index, const CompiledEntry& entry, std::size_t n) {
@@ -209,106 +320,106 @@ constexpr void IndexEnds(PatternIndex& index, const CompiledEntry& entry, std::s
     }
 }
 
-// The keys of the test's first pattern that every other pattern of the test holds too.
-constexpr void IndexSharedKeys(PatternIndex& index, std::size_t test) {
-    const auto& entries = kCompiledTests[test];
-    const CompiledEntry* first = nullptr;
-    for (const CompiledEntry& entry : entries) {
-        if (!entry.exact) {
-            first = &entry;
-            break;
-        }
-    }
-    if (first == nullptr) {
+// Features are handed out in the order keys first appear; keys beyond the last feature share
+// features from the start again, which only lets more entries through to their full match.
+constexpr void IndexKey(PatternIndex& index, const CompiledEntry& entry, std::size_t n,
+                        std::size_t& features_used) {
+    const KeyQuad key = ChooseKeyQuad(entry.text);
+    if (!key.found) {
+        index.without_key.Add(n);
         return;
     }
-    for (std::size_t k = 0; k < first->key_count && index.shared_key_count[test] < 2; ++k) {
-        const std::uint16_t key = first->keys[k];
-        bool shared = true;
-        for (const CompiledEntry& entry : entries) {
-            if (entry.exact) {
-                continue;
-            }
-            bool holds_pair = false;
-            for (std::size_t i = 1; i < entry.text.size(); ++i) {
-                const char16_t a = entry.text[i - 1];
-                const char16_t b = entry.text[i];
-                holds_pair = holds_pair || (a != u'*' && a != u'?' && b != u'*' && b != u'?' &&
-                                            BigramBit(a, b) == key);
-            }
-            shared = shared && holds_pair;
-        }
-        if (shared) {
-            index.shared_keys[test][index.shared_key_count[test]++] = key;
-        }
+    std::uint8_t feature = index.quads.FeatureOf(key.quad);
+    if (feature == QuadTable::kNone) {
+        feature = static_cast<std::uint8_t>(features_used++ % kFeatureCount);
+        index.quads.Assign(key.quad, feature);
     }
+    index.by_feature[feature].Add(n);
 }
 
 constexpr PatternIndex kPatternIndex = [] {
     PatternIndex index;
     std::size_t n = 0;
+    std::size_t features_used = 0;
     for (std::size_t t = 0; t < kCompiledTests.size(); ++t) {
         index.test_begin[t] = n;
         for (const CompiledEntry& entry : kCompiledTests[t]) {
             if (!entry.exact) {
                 index.entries[n] = &entry;
+                index.test_of[n] = static_cast<std::uint8_t>(t);
                 IndexEnds(index, entry, n);
+                IndexKey(index, entry, n, features_used);
                 ++n;
             }
         }
-        IndexSharedKeys(index, t);
     }
     index.test_begin[kCompiledTests.size()] = n;
     return index;
 }();
 
-EntrySet Intersect(const EntrySet& a, const EntrySet& b) noexcept {
-    EntrySet both = a;
-    both.KeepOnly(b);
-    return both;
+// An exact text decides its test before any pattern of a later test is tried, and needs no
+// gate: no gated test has exact entries.
+constexpr bool NoGatedExact() {
+    for (const CategoryTest* test : kAllTests) {
+        for (const Entry& entry : test->entries) {
+            if (test->gated && entry.kind == kExact) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+static_assert(NoGatedExact());
+
+// The entries the line can fit judged by its ends and its key quads; the full match decides.
+EntrySet Candidates(std::u16string_view line) noexcept {
+    if (line.empty()) {
+        return kPatternIndex.fits_empty_line;
+    }
+    const FeatureSet features = kPatternIndex.quads.Scan(line);
+    EntrySet candidates = kPatternIndex.without_key;
+    for (std::size_t w = 0; w < FeatureSet::kWords; ++w) {
+        for (std::uint64_t bits = features.word(w); bits != 0; bits &= bits - 1) {
+            candidates.AddAll(
+                kPatternIndex
+                    .by_feature[w * 64 + static_cast<std::size_t>(std::countr_zero(bits))]);
+        }
+    }
+    candidates.KeepOnly(kPatternIndex.by_first_unit[UnitSlot(line.front())]);
+    candidates.KeepOnly(kPatternIndex.by_last_unit[UnitSlot(line.back())]);
+    return candidates;
 }
 
 class LineFacts {
   public:
     explicit LineFacts(std::u16string_view line) noexcept
-        : line_(line),
-          mask_(BigramMask::Of(line)),
-          exact_owner_(ExactOwner(line)),
-          candidates_(line.empty() ? kPatternIndex.fits_empty_line
-                                   : Intersect(kPatternIndex.by_first_unit[UnitSlot(line.front())],
-                                               kPatternIndex.by_last_unit[UnitSlot(line.back())])) {
-    }
+        : line_(line), candidates_(Candidates(line)) {}
 
-    bool Holds(int test) noexcept {
-        const bool candidate = exact_owner_ == test || AnyPatternHolds(test);
-        return candidate && (!kAllTests[test]->gated || HasAttackVerb());
+    // The first test after the gate, in kAllTests order, that one of the line's candidate
+    // patterns decides; tests from `stop` on are not tried.
+    int FirstPatternTest(int stop) noexcept {
+        const std::size_t first = kPatternIndex.test_begin[kSpeechTest];
+        const std::size_t last = kPatternIndex.test_begin[static_cast<std::size_t>(stop)];
+        const std::size_t found = candidates_.FindIn(first, last, [this](std::size_t n) {
+            const int test = kPatternIndex.test_of[n];
+            return (!kAllTests[test]->gated || HasAttackVerb()) &&
+                   MatchesCompiled(line_, *kPatternIndex.entries[n]);
+        });
+        return found == last ? -1 : kPatternIndex.test_of[found];
     }
 
   private:
-    bool AnyPatternHolds(int test) const noexcept {
-        for (std::size_t k = 0; k < kPatternIndex.shared_key_count[test]; ++k) {
-            if (!mask_.Has(kPatternIndex.shared_keys[test][k])) {
-                return false;
-            }
-        }
-        return candidates_.AnyIn(kPatternIndex.test_begin[test], kPatternIndex.test_begin[test + 1],
-                                 [this](std::size_t n) {
-                                     const CompiledEntry& entry = *kPatternIndex.entries[n];
-                                     return KeysPresent(mask_, entry) &&
-                                            MatchesCompiled(line_, entry);
-                                 });
-    }
-
     bool HasAttackVerb() noexcept {
         if (!attack_verb_) {
-            attack_verb_ = AnyPatternHolds(0);
+            const std::size_t last = kPatternIndex.test_begin[kSpeechTest];
+            attack_verb_ = candidates_.FindIn(0, last, [this](std::size_t n) {
+                return MatchesCompiled(line_, *kPatternIndex.entries[n]);
+            }) != last;
         }
         return *attack_verb_;
     }
 
     std::u16string_view line_;
-    BigramMask mask_;
-    int exact_owner_;
     EntrySet candidates_;
     std::optional<bool> attack_verb_;
 };
@@ -316,13 +427,12 @@ class LineFacts {
 }  // namespace
 
 int FirstHoldingTest(std::u16string_view line) noexcept {
+    // An exact text holds at once for its test, so only earlier tests' patterns can still win.
+    const int exact = ExactOwner(line);
     LineFacts facts(line);
-    for (int test = kSpeechTest; test < static_cast<int>(kAllTests.size()); ++test) {
-        if (facts.Holds(test)) {
-            return test;
-        }
-    }
-    return -1;
+    const int pattern =
+        facts.FirstPatternTest(exact >= 0 ? exact : static_cast<int>(kAllTests.size()));
+    return pattern >= 0 ? pattern : exact;
 }
 
 }  // namespace brawlhue

@@ -1,5 +1,6 @@
 // The cascade prepared for speed: the same tests, entries and order as the tables, with each
-// line read once into a pair mask, exact texts found by lookup, and the attack-verb gate
+// line read once into the set of key quads it holds, exact texts found by length, only the
+// entries whose key quad and end units the line has matched in full, and the attack-verb gate
 // evaluated at most once per line. Gives the same answer as evaluating the tables one entry
 // after another.
 #pragma once

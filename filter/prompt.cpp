@@ -1,5 +1,6 @@
 #include "filter/prompt.h"
 
+#include <array>
 #include <limits>
 
 #include "filter/number_form.h"
@@ -23,6 +24,25 @@ static_assert(kPagerText.size() == 41);
 constexpr std::u16string_view kPromptTerminator = u" > ";
 constexpr std::u16string_view kBarePrompts[] = {u"> ", u"] "};
 
+// The units a prompt can begin with: the first unit of each opening, "I" and the first unit of
+// each bare prompt. Most lines begin with none of them and are let go after one lookup.
+constexpr std::size_t kAsciiUnits = 128;
+constexpr auto kMayBeginPrompt = [] {
+    std::array<bool, kAsciiUnits> may{};
+    for (std::u16string_view opening : kPromptOpenings) {
+        may[opening.front()] = true;
+    }
+    may[kNumberedOpening] = true;
+    for (std::u16string_view bare : kBarePrompts) {
+        may[bare.front()] = true;
+    }
+    return may;
+}();
+
+bool MayBeginPrompt(std::u16string_view line) noexcept {
+    return !line.empty() && line.front() < kAsciiUnits && kMayBeginPrompt[line.front()];
+}
+
 bool StartsWith(std::u16string_view line, std::u16string_view start) noexcept {
     return line.substr(0, start.size()) == start;
 }
@@ -39,6 +59,9 @@ bool HasNumberedOpening(std::u16string_view line) noexcept {
 }  // namespace
 
 bool IsPromptStart(std::u16string_view line) noexcept {
+    if (!MayBeginPrompt(line)) {
+        return false;
+    }
     for (std::u16string_view opening : kPromptOpenings) {
         if (StartsWith(line, opening)) {
             return true;
@@ -48,6 +71,9 @@ bool IsPromptStart(std::u16string_view line) noexcept {
 }
 
 std::int32_t PromptLength(std::u16string_view line) noexcept {
+    if (!MayBeginPrompt(line)) {
+        return 0;
+    }
     if (IsPromptStart(line)) {
         if (line.substr(1, kPagerText.size()) == kPagerText) {
             return static_cast<std::int32_t>(1 + kPagerText.size());
