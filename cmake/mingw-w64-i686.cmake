@@ -17,3 +17,6 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 # Everything links statically, so the DLL and the programs need nothing beside system DLLs.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+set(BRAWLHUE_WINE_LIBS /usr/lib/i386-linux-gnu/wine/i386-windows)
+set(BRAWLHUE_WINEARCH win32)
+set(BRAWLHUE_WINE_LOADER wine)

@@ -166,9 +166,15 @@ struct ExceptionRecordSummary {
 std::atomic<unsigned long> exceptions_seen{0};
 std::array<ExceptionRecordSummary, 8> first_exceptions{};
 
-// Not faults: the debugger notices that OutputDebugString and thread naming raise.
+// Not faults: the debugger notices that OutputDebugString and thread naming raise, and, on
+// 64-bit Windows, the structured exceptions that carry GCC's C++ exceptions (its throw and its
+// unwind): there every C++ exception, even one the module's own guard catches, is raised as
+// one of those.
 bool IsNotice(DWORD code) {
-    return code == 0x40010006 || code == 0x4001000A || code == 0x406D1388;
+    constexpr DWORD kGccThrow = 0x20474343;   // "GCC" with 0x20
+    constexpr DWORD kGccUnwind = 0x21474343;  // "GCC" with 0x21
+    return code == 0x40010006 || code == 0x4001000A || code == 0x406D1388 ||
+           (sizeof(void*) == 8 && (code == kGccThrow || code == kGccUnwind));
 }
 
 LONG CALLBACK CountException(EXCEPTION_POINTERS* pointers) {

@@ -133,7 +133,8 @@ TEST(Module, EmbedsItsTypeLibrary) {
         EXPECT_EQ(TKIND_INTERFACE, type->typekind);
         EXPECT_EQ(TYPEFLAG_FOLEAUTOMATION | TYPEFLAG_FDUAL,
                   type->wTypeFlags & (TYPEFLAG_FOLEAUTOMATION | TYPEFLAG_FDUAL));
-        EXPECT_EQ(7, type->cbSizeVft / 4 - type->cFuncs) << "after IUnknown and IDispatch";
+        EXPECT_EQ(7, static_cast<int>(type->cbSizeVft / sizeof(void*)) - type->cFuncs)
+            << "after IUnknown and IDispatch";
         vtable->ReleaseTypeAttr(type);
     }
     // The host's interface stays in the host's library.
