@@ -143,6 +143,83 @@ TEST(Module, EmbedsItsTypeLibrary) {
               library->GetTypeInfoOfGuid(IID_IzMUDPlugin, host_interface.put()));
 }
 
+// A host may find the plug-in class by reading the type library: the coclass whose implemented
+// interfaces include its own. Ours lists IzMUDPlugin as a reference into the host's library.
+TEST(Module, ItsCoclassesListWhatTheyImplement) {
+    ComRef<ITypeLib> library;
+    ASSERT_EQ(S_OK,
+              ::LoadTypeLibEx(PluginModule::Get().Path().c_str(), REGKIND_NONE, library.put()));
+    struct Implemented {
+        const GUID* type;
+        const GUID* library;
+        INT flags;
+    };
+    const struct {
+        const GUID* coclass;
+        std::vector<Implemented> implemented;
+    } coclasses[] = {
+        {&CLSID_BrawlhueClass,
+         {{&IID__BrawlhueClass, &LIBID_Brawlhue, IMPLTYPEFLAG_FDEFAULT},
+          {&IID_IzMUDPlugin, &LIBID_Zmud, 0}}},
+        {&CLSID_Tools, {{&IID__Tools, &LIBID_Brawlhue, IMPLTYPEFLAG_FDEFAULT}}},
+    };
+    for (const auto& coclass : coclasses) {
+        ComRef<ITypeInfo> info;
+        ASSERT_EQ(S_OK, library->GetTypeInfoOfGuid(*coclass.coclass, info.put()));
+        TYPEATTR* type = nullptr;
+        ASSERT_EQ(S_OK, info->GetTypeAttr(&type));
+        const UINT count = type->cImplTypes;
+        info->ReleaseTypeAttr(type);
+        ASSERT_EQ(coclass.implemented.size(), count);
+        for (UINT slot = 0; slot < count; ++slot) {
+            SCOPED_TRACE(slot);
+            const Implemented& expected = coclass.implemented[slot];
+            INT flags = -1;
+            ASSERT_EQ(S_OK, info->GetImplTypeFlags(slot, &flags));
+            EXPECT_EQ(expected.flags, flags);
+            HREFTYPE reference = 0;
+            ASSERT_EQ(S_OK, info->GetRefTypeOfImplType(slot, &reference));
+            ComRef<ITypeInfo> referred;
+            ASSERT_EQ(S_OK, info->GetRefTypeInfo(reference, referred.put()));
+            ASSERT_EQ(S_OK, referred->GetTypeAttr(&type));
+            EXPECT_TRUE(IsEqualGUID(*expected.type, type->guid));
+            referred->ReleaseTypeAttr(type);
+            ComRef<ITypeLib> container;
+            UINT index = 0;
+            ASSERT_EQ(S_OK, referred->GetContainingTypeLib(container.put(), &index));
+            TLIBATTR* attributes = nullptr;
+            ASSERT_EQ(S_OK, container->GetLibAttr(&attributes));
+            EXPECT_TRUE(IsEqualGUID(*expected.library, attributes->guid));
+            container->ReleaseTLibAttr(attributes);
+        }
+    }
+}
+
+// The languages under which each resource is stored, read from the file as any reader does.
+std::vector<WORD> ResourceLanguages(const wchar_t* type, WORD id) {
+    std::vector<WORD> languages;
+    const HMODULE file =
+        ::LoadLibraryExW(PluginModule::Get().Path().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    if (file == nullptr) {
+        return languages;
+    }
+    ::EnumResourceLanguagesW(
+        file, type, MAKEINTRESOURCEW(id),
+        [](HMODULE, LPCWSTR, LPCWSTR, WORD language, LONG_PTR found) -> BOOL {
+            reinterpret_cast<std::vector<WORD>*>(found)->push_back(language);
+            return TRUE;
+        },
+        reinterpret_cast<LONG_PTR>(&languages));
+    ::FreeLibrary(file);
+    return languages;
+}
+
+TEST(Module, StoresTheTypeLibraryLanguageNeutralAndTheVersionInUsEnglish) {
+    EXPECT_EQ(std::vector<WORD>{MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL)},
+              ResourceLanguages(L"TYPELIB", 1));
+    EXPECT_EQ(std::vector<WORD>{0x0409}, ResourceLanguages(RT_VERSION, 1));
+}
+
 // The resource as any reader of it sees it, apart from the module's own reading.
 class VersionResource {
   public:
