@@ -91,10 +91,14 @@ packages-bench:
 	@tools/ensure-packages bench
 
 # Needs Google Benchmark and PCRE2; the build leaves brawlhue_bench out when they are missing.
-# Then Parse through the DLL under Wine against the native engine on the same lines.
+# Then Parse through the DLL under Wine against the native engine on the same lines, and
+# brawlhue-proxy against a relay of the same code with colouring off.
 bench: packages-bench native wine-build
 	$(NATIVE)/bin/brawlhue_bench --benchmark_min_time=0.5
 	bench/compare-com-path $(NATIVE) $(WINE_BUILD)
+	BRAWLHUE_PROXY=$(NATIVE)/bin/brawlhue-proxy BRAWLHUE_COMMAND=$(NATIVE)/bin/brawlhue \
+		BRAWLHUE_SESSION_LOG=examples/session.log PYTHONDONTWRITEBYTECODE=1 \
+		python3 proxy/tests/bench_proxy.py
 
 # The sample session as zMUD would show it through Brawlhue.dll: the replay host connects one
 # session (the plug-in's banner), then prints each received line as the plug-in left it.
