@@ -52,8 +52,23 @@ HRESULT LoadedModule::CanUnloadNow() const {
 }
 
 TaskMemorySpy& TaskMemorySpy::Instance() {
-    static TaskMemorySpy spy;
-    return spy;
+    // Never destroyed: COM keeps a spy it still has blocks of until the last one is freed, and
+    // that free may come from the process's own teardown, after static destructors have run.
+    static TaskMemorySpy* const spy = new TaskMemorySpy;
+    return *spy;
+}
+
+long TaskMemorySpy::LiveBlocks() const {
+    long live = 0;
+    for (const auto& [block, registration] : live_) {
+        live += registration == registration_ ? 1 : 0;
+    }
+    return live;
+}
+
+void TaskMemorySpy::BeginRegistration() {
+    ++registration_;
+    ResetCounts();
 }
 
 void TaskMemorySpy::ResetCounts() {
@@ -101,7 +116,7 @@ SIZE_T TaskMemorySpy::PreAlloc(SIZE_T size) noexcept {
 
 void* TaskMemorySpy::PostAlloc(void* actual) noexcept {
     if (actual != nullptr) {
-        live_.insert(actual);
+        live_[actual] = registration_;
     }
     return actual;
 }
@@ -131,7 +146,7 @@ void* TaskMemorySpy::PostRealloc(void* actual, BOOL spied) noexcept {
         live_.erase(reallocating_);
     }
     if (actual != nullptr && spied) {
-        live_.insert(actual);
+        live_[actual] = registration_;
     }
     reallocating_ = nullptr;
     return actual;
@@ -139,7 +154,7 @@ void* TaskMemorySpy::PostRealloc(void* actual, BOOL spied) noexcept {
 
 SpiedTaskMemory::SpiedTaskMemory()
     : registered_(::CoRegisterMallocSpy(&TaskMemorySpy::Instance())) {
-    TaskMemorySpy::Instance().ResetCounts();
+    TaskMemorySpy::Instance().BeginRegistration();
 }
 
 SpiedTaskMemory::~SpiedTaskMemory() {

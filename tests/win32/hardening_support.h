@@ -10,6 +10,7 @@
 #include <oleauto.h>
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <set>
 #include <string>
@@ -93,14 +94,18 @@ class TaskMemorySpy final : public IMallocSpy {
   public:
     static TaskMemorySpy& Instance();
 
-    // Blocks allocated while the spy was registered and not yet freed.
-    long LiveBlocks() const { return static_cast<long>(live_.size()); }
+    // Blocks allocated since the spy was last registered and not yet freed. Each case counts
+    // its own: a block that an earlier case saw allocated and that was freed after that case
+    // let the spy go is not this case's leak.
+    long LiveBlocks() const;
     // Allocations asked for by the arming thread since the last ResetCounts.
     unsigned long Requests() const { return requests_; }
     unsigned long Refused() const { return refused_; }
     // Frees of blocks the spy never handed out (a double free, or a pointer into a block).
     unsigned long StrayFrees() const { return stray_frees_; }
     void ResetCounts();
+    // A new registration starts: blocks allocated from now on are counted as its own.
+    void BeginRegistration();
     // The n-th next request of the calling thread is refused (0: none).
     void RefuseNthRequest(unsigned long n);
 
@@ -126,7 +131,8 @@ class TaskMemorySpy final : public IMallocSpy {
     // Whether this request of the arming thread is the one to refuse.
     bool RefuseThisRequest();
 
-    std::set<void*> live_;
+    std::map<void*, unsigned long> live_;  // each block with the registration it came under
+    unsigned long registration_ = 0;
     unsigned long requests_ = 0;
     unsigned long refused_ = 0;
     unsigned long stray_frees_ = 0;
