@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 
 namespace brawlhue::cli {
 namespace {
@@ -11,10 +12,15 @@ constexpr std::size_t kBufferSize = 64 * 1024;
 
 }  // namespace
 
-Output::Output(std::FILE* stream) : stream_(stream), line_by_line_(isatty(fileno(stream)) != 0) {
+Output::Output(std::FILE* stream)
+    : stream_(stream), line_by_line_(isatty(fileno(stream)) != 0), pending_(new char[kBufferSize]) {
     if (!line_by_line_) {
         std::setvbuf(stream_, nullptr, _IOFBF, kBufferSize);
     }
+}
+
+Output::~Output() {
+    Drain();
 }
 
 bool Output::Fail() {
@@ -22,17 +28,44 @@ bool Output::Fail() {
     return false;
 }
 
+bool Output::Drain() {
+    if (failed()) {
+        return false;
+    }
+    if (pending_size_ == 0) {
+        return true;
+    }
+    const std::size_t size = pending_size_;
+    pending_size_ = 0;
+    errno = 0;
+    if (std::fwrite(pending_.get(), 1, size, stream_) != size) {
+        return Fail();
+    }
+    return true;
+}
+
 bool Output::Write(std::string_view bytes) {
     if (failed()) {
         return false;
     }
     if (bytes.empty()) {
-        return true;  // fwrite may not be given the null data of an empty view
+        return true;  // memcpy and fwrite may not be given the null data of an empty view
     }
-    errno = 0;
-    if (std::fwrite(bytes.data(), 1, bytes.size(), stream_) != bytes.size()) {
-        return Fail();
+    if (bytes.size() > kBufferSize - pending_size_) {
+        if (!Drain()) {
+            return false;
+        }
+        if (bytes.size() > kBufferSize) {
+            // Longer than the buffer: straight to the stream.
+            errno = 0;
+            if (std::fwrite(bytes.data(), 1, bytes.size(), stream_) != bytes.size()) {
+                return Fail();
+            }
+            return true;
+        }
     }
+    std::memcpy(pending_.get() + pending_size_, bytes.data(), bytes.size());
+    pending_size_ += bytes.size();
     return true;
 }
 
@@ -41,7 +74,7 @@ bool Output::EndLine() {
 }
 
 bool Output::Flush() {
-    if (failed()) {
+    if (!Drain()) {
         return false;
     }
     errno = 0;

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <memory>
 #include <string_view>
 
 namespace brawlhue::cli {
@@ -13,6 +14,9 @@ class Output {
     // Lines go out one by one when the stream is a terminal, so that a live session is coloured
     // as it arrives; otherwise the stream is fully buffered. Call before anything is written.
     explicit Output(std::FILE* stream);
+
+    // Hands what is still gathered to the stream; Flush reports whether that worked.
+    ~Output();
 
     Output(const Output&) = delete;
     Output& operator=(const Output&) = delete;
@@ -27,10 +31,16 @@ class Output {
 
   private:
     bool Fail();
+    // Hands the gathered bytes to the stream.
+    bool Drain();
 
     std::FILE* stream_;
     bool line_by_line_;
     int error_ = 0;
+    // Bytes are gathered here and handed to the stream a block at a time: one call into the C
+    // library per block rather than two or more per line.
+    std::unique_ptr<char[]> pending_;
+    std::size_t pending_size_ = 0;
 };
 
 }  // namespace brawlhue::cli

@@ -1,7 +1,10 @@
 #include "cli/transcript_filter.h"
 
+#include <algorithm>
+#include <array>
 #include <optional>
 
+#include "cli/block_line_reader.h"
 #include "engine/colorizer.h"
 #include "filter/line_filter.h"
 #include "filter/prompt.h"
@@ -12,6 +15,10 @@ namespace {
 
 constexpr std::int16_t kColouringOn = -1;
 constexpr std::int16_t kColouringOff = 0;
+
+// The reset sequence as bytes: the same four ASCII units as kResetSequence.
+constexpr std::string_view kResetBytes = "\x1b[0m";
+static_assert(kResetBytes.size() == kResetSequence.size());
 
 }  // namespace
 
@@ -34,7 +41,18 @@ TranscriptFilter::TranscriptFilter(const Options& options, Output& output)
       output_(output) {}
 
 int TranscriptFilter::Run(std::FILE* stream) {
+    const int descriptor = fileno(stream);
+    if (descriptor >= 0) {
+        BlockLineReader reader(descriptor);
+        return RunLines(reader);
+    }
+    // A stream in memory has no descriptor: stdio reads it.
     LineReader reader(stream);
+    return RunLines(reader);
+}
+
+template <typename Reader>
+int TranscriptFilter::RunLines(Reader& reader) {
     Line line;
     while (reader.Next(line)) {
         const bool written = explain_ ? WriteExplanation(line) : WriteLine(line);
@@ -45,19 +63,41 @@ int TranscriptFilter::Run(std::FILE* stream) {
     return reader.error();
 }
 
+std::u16string_view TranscriptFilter::Decode(std::string_view bytes) {
+    // Grown, never shrunk: no line costs an allocation once a longer one has been seen.
+    if (units_.size() < bytes.size()) {
+        units_.resize(bytes.size());
+    }
+    const char16_t* const end = DecodeUtf8(bytes, units_.data());
+    return {units_.data(), static_cast<std::size_t>(end - units_.data())};
+}
+
 bool TranscriptFilter::WriteLine(const Line& line) {
-    units_.clear();
-    DecodeUtf8(line.body, units_);
-    const std::optional<RebuiltLine> rebuilt = FilterLine(units_, enabled_);
-    if (rebuilt) {
+    // With colouring off no line is rebuilt, so none needs decoding.
+    const std::optional<RebuiltLine> rebuilt =
+        enabled_ == kColouringOff ? std::nullopt : FilterLine(Decode(line.body), enabled_);
+    if (!rebuilt) {
+        // Not re-encoded: the line goes out as the very bytes that came in.
+        output_.Write(line.body);
+    } else if (rebuilt->prompt.empty() || rebuilt->prompt.back() < 0x80) {
+        // The rebuilt line is the line's own bytes with ASCII sequences put in: the reset, the
+        // prompt part, the colour, the message, the reset. The prompt part ends on an ASCII
+        // unit (every prompt does), so its bytes are exactly what encoding its units gives.
+        const std::size_t prompt_bytes = Utf8Size(rebuilt->prompt);
+        std::array<char, ColourSequence::kCapacity> opening{};
+        const std::u16string_view opening_units = rebuilt->message.opening.view();
+        std::copy(opening_units.begin(), opening_units.end(), opening.begin());
+        output_.Write(kResetBytes);
+        output_.Write(line.body.substr(0, prompt_bytes));
+        output_.Write({opening.data(), opening_units.size()});
+        output_.Write(line.body.substr(prompt_bytes));
+        output_.Write(kResetBytes);
+    } else {
         rebuilt_.resize(rebuilt->size());
         rebuilt->CopyTo(rebuilt_.data());
         encoded_.clear();
         EncodeUtf8(rebuilt_, encoded_);
         output_.Write(encoded_);
-    } else {
-        // Not re-encoded: the line goes out as the very bytes that came in.
-        output_.Write(line.body);
     }
     output_.Write(LineEndingText(line.ending));
     return output_.EndLine();
@@ -66,9 +106,7 @@ bool TranscriptFilter::WriteLine(const Line& line) {
 bool TranscriptFilter::WriteExplanation(const Line& line) {
     std::string_view word = "-";
     if (enabled_ != kColouringOff) {
-        units_.clear();
-        DecodeUtf8(line.body, units_);
-        word = ExplainLine(units_);
+        word = ExplainLine(Decode(line.body));
     }
     output_.Write(word);
     output_.Write("\n");

@@ -21,13 +21,18 @@ class TranscriptFilter {
     TranscriptFilter(const Options& options, Output& output);
 
     // Filters the stream to its end, or until the output fails. The errno value of a read error
-    // of the stream; 0 when there was none.
+    // of the stream; 0 when there was none. A stream with a file descriptor is read through it
+    // in blocks; the stream must not have been read from before.
     int Run(std::FILE* stream);
 
   private:
+    template <typename Reader>
+    int RunLines(Reader& reader);
     // False when the output failed.
     bool WriteLine(const Line& line);
     bool WriteExplanation(const Line& line);
+    // The line's units, in units_.
+    std::u16string_view Decode(std::string_view bytes);
 
     std::int16_t enabled_;
     bool explain_;

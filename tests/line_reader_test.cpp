@@ -1,13 +1,20 @@
+// Both line readers, the stdio one of the replay tools and the block one of the brawlhue
+// command, fed the same cases at every piece size.
 #include "transcript/line_reader.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <random>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "cli/block_line_reader.h"
 
 namespace brawlhue {
 namespace {
@@ -40,9 +47,8 @@ void PrintTo(const ReadLine& line, std::ostream* out) {
     *out << ::testing::PrintToString(line.body) << "+" << LineEndingText(line.ending).size();
 }
 
-std::vector<ReadLine> ReadAll(std::string_view bytes, std::size_t chunk_size) {
-    ByteStream stream(bytes);
-    LineReader reader(stream.get(), chunk_size);
+template <typename Reader>
+std::vector<ReadLine> ReadAllWith(Reader& reader) {
     std::vector<ReadLine> lines;
     Line line{};
     while (reader.Next(line)) {
@@ -51,6 +57,21 @@ std::vector<ReadLine> ReadAll(std::string_view bytes, std::size_t chunk_size) {
     EXPECT_EQ(reader.error(), 0);
     EXPECT_FALSE(reader.Next(line)) << "input ended once already";
     return lines;
+}
+
+enum class ReaderKind { kStdio, kBlock };
+constexpr ReaderKind kReaderKinds[] = {ReaderKind::kStdio, ReaderKind::kBlock};
+
+// chunk_size is the stdio reader's chunk or the block reader's first block.
+std::vector<ReadLine> ReadAll(std::string_view bytes, std::size_t chunk_size,
+                              ReaderKind kind = ReaderKind::kStdio) {
+    ByteStream stream(bytes);
+    if (kind == ReaderKind::kBlock) {
+        cli::BlockLineReader reader(fileno(stream.get()), chunk_size);
+        return ReadAllWith(reader);
+    }
+    LineReader reader(stream.get(), chunk_size);
+    return ReadAllWith(reader);
 }
 
 // Small chunks put every piece boundary, a "\r" split from its "\n" included, somewhere in the
@@ -88,9 +109,11 @@ const EndingCase kEndingCases[] = {
 class LineEndingTest : public ::testing::TestWithParam<EndingCase> {};
 
 TEST_P(LineEndingTest, SplitsLinesAndKeepsTheirEndings) {
-    for (std::size_t chunk_size : kChunkSizes) {
-        EXPECT_EQ(ReadAll(GetParam().bytes, chunk_size), GetParam().lines)
-            << "chunk size " << chunk_size;
+    for (ReaderKind kind : kReaderKinds) {
+        for (std::size_t chunk_size : kChunkSizes) {
+            EXPECT_EQ(ReadAll(GetParam().bytes, chunk_size, kind), GetParam().lines)
+                << "chunk size " << chunk_size << ", block reader " << (kind == ReaderKind::kBlock);
+        }
     }
 }
 
@@ -108,15 +131,17 @@ TEST(LineReader, RandomInputComesBackWhole) {
         for (char& byte : bytes) {
             byte = kAlphabet[pick(random)];
         }
-        for (std::size_t chunk_size : kChunkSizes) {
-            std::string rebuilt;
-            for (const ReadLine& line : ReadAll(bytes, chunk_size)) {
-                ASSERT_TRUE(line.ending != kNone ||
-                            rebuilt.size() + line.body.size() == bytes.size());
-                rebuilt += line.body;
-                rebuilt += LineEndingText(line.ending);
+        for (ReaderKind kind : kReaderKinds) {
+            for (std::size_t chunk_size : kChunkSizes) {
+                std::string rebuilt;
+                for (const ReadLine& line : ReadAll(bytes, chunk_size, kind)) {
+                    ASSERT_TRUE(line.ending != kNone ||
+                                rebuilt.size() + line.body.size() == bytes.size());
+                    rebuilt += line.body;
+                    rebuilt += LineEndingText(line.ending);
+                }
+                ASSERT_EQ(rebuilt, bytes) << "chunk size " << chunk_size;
             }
-            ASSERT_EQ(rebuilt, bytes) << "chunk size " << chunk_size;
         }
     }
 }
@@ -126,13 +151,40 @@ TEST(LineReader, ReadsATenMegabyteLine) {
     for (std::size_t i = 0; i < long_body.size(); i += 4099) {
         long_body[i] = static_cast<char>('a' + i % 26);
     }
-    const std::vector<ReadLine> lines =
-        ReadAll("first\n" + long_body + "\r\nlast", LineReader::kDefaultChunkSize);
-    ASSERT_EQ(lines.size(), 3u);
-    EXPECT_EQ(lines[0], (ReadLine{"first", kLf}));
-    EXPECT_TRUE(lines[1].body == long_body) << "size " << lines[1].body.size();
-    EXPECT_EQ(lines[1].ending, kCrLf);
-    EXPECT_EQ(lines[2], (ReadLine{"last", kNone}));
+    for (ReaderKind kind : kReaderKinds) {
+        const std::vector<ReadLine> lines =
+            ReadAll("first\n" + long_body + "\r\nlast", LineReader::kDefaultChunkSize, kind);
+        ASSERT_EQ(lines.size(), 3u);
+        EXPECT_EQ(lines[0], (ReadLine{"first", kLf}));
+        EXPECT_TRUE(lines[1].body == long_body) << "size " << lines[1].body.size();
+        EXPECT_EQ(lines[1].ending, kCrLf);
+        EXPECT_EQ(lines[2], (ReadLine{"last", kNone}));
+    }
+}
+
+// A line from a pipe is handed out as soon as it is there, not when a block is full; the rest
+// of the input follows when the writer closes. A reader that waited would be ended by the alarm.
+TEST(BlockLineReader, HandsOutALineAsSoonAsItArrives) {
+    int ends[2];
+    ASSERT_EQ(pipe(ends), 0);
+    ASSERT_EQ(write(ends[1], "first\nsec", 9), 9);
+    std::signal(SIGALRM, SIG_DFL);
+    alarm(10);
+    cli::BlockLineReader reader(ends[0]);
+    Line line{};
+    ASSERT_TRUE(reader.Next(line));
+    EXPECT_EQ(line.body, "first");
+    ASSERT_EQ(write(ends[1], "ond\r\n", 5), 5);
+    ASSERT_TRUE(reader.Next(line));
+    EXPECT_EQ(line.body, "second");
+    EXPECT_EQ(line.ending, kCrLf);
+    ASSERT_EQ(write(ends[1], "last", 4), 4);
+    close(ends[1]);
+    ASSERT_TRUE(reader.Next(line));
+    EXPECT_EQ((ReadLine{std::string(line.body), line.ending}), (ReadLine{"last", kNone}));
+    EXPECT_FALSE(reader.Next(line));
+    alarm(0);
+    close(ends[0]);
 }
 
 TEST(LineReader, ReportsReadErrors) {
@@ -146,6 +198,10 @@ TEST(LineReader, ReportsReadErrors) {
     EXPECT_FALSE(reader.Next(line));
     EXPECT_NE(reader.error(), 0);
     EXPECT_FALSE(reader.Next(line));
+    cli::BlockLineReader block_reader(fileno(write_only));
+    EXPECT_FALSE(block_reader.Next(line));
+    EXPECT_EQ(block_reader.error(), EBADF);
+    EXPECT_FALSE(block_reader.Next(line));
     std::fclose(write_only);
     std::filesystem::remove(path);
 }

@@ -61,6 +61,17 @@ TEST_P(DecodeTest, DecodesAndEncodesBack) {
     const DecodeCase& c = GetParam();
     EXPECT_EQ(Decode(c.bytes), c.units);
     EXPECT_EQ(Encode(Decode(c.bytes)), c.bytes);
+    EXPECT_EQ(Utf8Size(c.units), c.bytes.size());
+
+    // Between runs of ASCII long enough for the eight-byte steps, into caller's storage.
+    const std::string bytes =
+        "0123456789" + std::string(c.bytes) + "abcdefgh" + std::string(c.bytes) + "xyz";
+    const std::u16string units =
+        u"0123456789" + std::u16string(c.units) + u"abcdefgh" + std::u16string(c.units) + u"xyz";
+    std::u16string storage(bytes.size(), u'\0');
+    const char16_t* end = DecodeUtf8(bytes, storage.data());
+    EXPECT_EQ(std::u16string_view(storage.data(), static_cast<std::size_t>(end - storage.data())),
+              units);
 }
 
 INSTANTIATE_TEST_SUITE_P(Utf8, DecodeTest, ::testing::ValuesIn(kDecodeCases),
@@ -99,7 +110,7 @@ TEST(Utf8Codec, RandomByteStringsRoundTrip) {
     std::mt19937 random(20240611);
     std::uniform_int_distribution<int> length(0, 48);
     std::uniform_int_distribution<int> any_byte(0, 255);
-    std::uniform_int_distribution<int> pick(0, 3);
+    std::uniform_int_distribution<int> pick(0, 4);
     constexpr unsigned char kEdges[] = {0x00, '\r', '\n', 0x7F, 0x80, 0x8F, 0x90, 0x9F, 0xA0, 0xBF,
                                         0xC0, 0xC2, 0xDF, 0xE0, 0xED, 0xEF, 0xF0, 0xF4, 0xF5, 0xFF};
     std::uniform_int_distribution<std::size_t> edge(0, std::size(kEdges) - 1);
@@ -109,11 +120,13 @@ TEST(Utf8Codec, RandomByteStringsRoundTrip) {
             const int choice = pick(random);
             byte = static_cast<char>(choice == 0   ? kEdges[edge(random)]
                                      : choice == 1 ? 0x80 + any_byte(random) % 0x40
+                                     : choice == 2 ? any_byte(random) % 0x80
                                                    : any_byte(random));
         }
         const std::u16string units = Decode(bytes);
         ASSERT_LE(units.size(), bytes.size());
         ASSERT_EQ(Encode(units), bytes) << "round " << round;
+        ASSERT_EQ(Utf8Size(units), bytes.size()) << "round " << round;
     }
 }
 

@@ -4,6 +4,7 @@
 // lone low surrogates rather than replaced.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -22,10 +23,17 @@ constexpr char16_t EscapedByte(unsigned char byte) noexcept {
 // ordinary characters.
 void DecodeUtf8(std::string_view bytes, std::u16string& units);
 
+// The same decoding into storage the caller provides, which must have room for bytes.size()
+// units (no sequence gives more units than it has bytes). Returns the end of what was written.
+char16_t* DecodeUtf8(std::string_view bytes, char16_t* out) noexcept;
+
 // Appends the UTF-8 form of units to bytes, undoing DecodeUtf8: a surrogate pair becomes its
 // four-byte sequence and a lone U+DC80 to U+DCFF the byte it stands for. Any other lone
 // surrogate cannot come out of DecodeUtf8 and has no byte form of its own; it is written as
 // U+FFFD (EF BF BD).
 void EncodeUtf8(std::u16string_view units, std::string& bytes);
+
+// How many bytes EncodeUtf8 gives for units.
+std::size_t Utf8Size(std::u16string_view units) noexcept;
 
 }  // namespace brawlhue
