@@ -1,6 +1,13 @@
 // Cost per received line of the engine and of its peers, measured in one run on one corpus, and
-// printed as one table of ns per line and ratios.
+// printed as one table of ns per line and ratios; then the brawlhue command's own path beside the
+// engine alone. Every peer's verdicts are checked equal to the engine's over the whole corpus
+// before anything is timed.
 #include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
@@ -13,32 +20,89 @@
 #include <vector>
 
 #include "bench/corpus.h"
+#include "bench/entry_set_cascade.h"
 #include "bench/regex_cascade.h"
+#include "cli/options.h"
+#include "cli/output.h"
+#include "cli/transcript_filter.h"
+#include "engine/colorizer.h"
 #include "filter/line_filter.h"
 #include "filter/prompt.h"
 #include "reference/plain_cascade.h"
 #include "transcript/line_reader.h"
 #include "transcript/utf8_codec.h"
+#ifdef BRAWLHUE_HAVE_HYPERSCAN
+#include "bench/hyperscan_cascade.h"
+#endif
+#ifdef BRAWLHUE_HAVE_RE2
+#include "bench/re2_set_cascade.h"
+#endif
 
 namespace {
 
 using Lines = std::vector<std::u16string>;
-using Classifier = std::function<int(std::u16string_view)>;
+
+// A set of received lines, with the UTF-8 form of each line's message for the peers that scan
+// UTF-8: they are handed it ready, so their times leave the conversion out.
+struct LineSet {
+    Lines lines;
+    std::vector<std::string> utf8_messages;
+
+    void Add(const std::u16string& line) {
+        lines.push_back(line);
+        utf8_messages.emplace_back();
+        brawlhue::EncodeUtf8(brawlhue::GetNonPrompt(line), utf8_messages.back());
+    }
+};
+
+// Classifies line i of a set; what it returns only has to defeat the optimiser.
+using Classifier = std::function<int(const LineSet&, std::size_t)>;
+// The cascade's verdict for line i, numbered as reference::PlainCascade numbers it.
+using Verdict = std::function<int(const LineSet&, std::size_t)>;
 
 struct Buckets {
-    Lines mix, uncoloured, coloured, speech;
+    LineSet mix, uncoloured, coloured, speech;
 };
 
 Buckets SortCorpus(const Lines& corpus) {
-    Buckets buckets{corpus, {}, {}, {}};
+    Buckets buckets;
     for (const std::u16string& line : corpus) {
+        buckets.mix.Add(line);
         const int verdict = brawlhue::reference::PlainCascade(brawlhue::GetNonPrompt(line));
-        Lines& bucket = verdict == brawlhue::reference::kSpeech       ? buckets.speech
-                        : verdict == brawlhue::reference::kNoCategory ? buckets.uncoloured
-                                                                      : buckets.coloured;
-        bucket.push_back(line);
+        LineSet& bucket = verdict == brawlhue::reference::kSpeech       ? buckets.speech
+                          : verdict == brawlhue::reference::kNoCategory ? buckets.uncoloured
+                                                                        : buckets.coloured;
+        bucket.Add(line);
     }
     return buckets;
+}
+
+int EngineVerdict(std::u16string_view line) {
+    const brawlhue::Classification found = brawlhue::ClassifyMessage(brawlhue::GetNonPrompt(line));
+    switch (found.kind) {
+        case brawlhue::MessageKind::kSpeech:
+            return brawlhue::reference::kSpeech;
+        case brawlhue::MessageKind::kCategory:
+            return static_cast<int>(found.row - brawlhue::kCascade.data());
+        case brawlhue::MessageKind::kPlain:
+            break;
+    }
+    return brawlhue::reference::kNoCategory;
+}
+
+// A peer must decide every line of the corpus as the engine does before its time means anything.
+void RequireSameVerdicts(const char* who, const LineSet& set, const Verdict& verdict) {
+    for (std::size_t i = 0; i < set.lines.size(); ++i) {
+        const int expected = EngineVerdict(set.lines[i]);
+        const int got = verdict(set, i);
+        if (got != expected) {
+            std::string shown;
+            brawlhue::EncodeUtf8(set.lines[i], shown);
+            std::fprintf(stderr, "%s decides line %zu differently (%d, engine %d): %s\n", who, i,
+                         got, expected, shown.c_str());
+            std::exit(1);
+        }
+    }
 }
 
 // The floor: every code unit of the line read once.
@@ -50,13 +114,13 @@ int OnePass(std::u16string_view line) {
     return static_cast<int>(sum & 1);
 }
 
-void RunOver(benchmark::State& state, const Lines& lines, const Classifier& classify) {
+void RunOver(benchmark::State& state, const LineSet& set, const Classifier& classify) {
     for (auto _ : state) {
-        for (const std::u16string& line : lines) {
-            benchmark::DoNotOptimize(classify(line));
+        for (std::size_t i = 0; i < set.lines.size(); ++i) {
+            benchmark::DoNotOptimize(classify(set, i));
         }
     }
-    state.counters["lines"] = static_cast<double>(lines.size());
+    state.counters["lines"] = static_cast<double>(set.lines.size());
 }
 
 // Collects ns per line for each benchmark, for the table printed at the end.
@@ -67,8 +131,9 @@ class TableReporter : public benchmark::ConsoleReporter {
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const Run& run : runs) {
             const double lines = run.counters.at("lines");
+            // CPU time: on a shared machine, other processes taking the core only add wall time.
             ns_per_line[run.benchmark_name()] =
-                run.real_accumulated_time * 1e9 / static_cast<double>(run.iterations) / lines;
+                run.cpu_accumulated_time * 1e9 / static_cast<double>(run.iterations) / lines;
         }
         ConsoleReporter::ReportRuns(runs);
     }
@@ -130,21 +195,90 @@ int BenchTranscript(const char* path) {
     return 0;
 }
 
-int WriteCorpus(const char* path) {
+// The corpus as a transcript file, each line repeated `copies` times in a row of the whole.
+bool WriteCorpusFile(const char* path, const Lines& corpus, int copies) {
     std::FILE* file = std::fopen(path, "wb");
     if (file == nullptr) {
         std::perror(path);
-        return 1;
+        return false;
     }
     std::string bytes;
-    for (const std::u16string& line : brawlhue::bench::MakeCorpus()) {
-        bytes.clear();
-        brawlhue::EncodeUtf8(line, bytes);
-        bytes += '\n';
-        std::fwrite(bytes.data(), 1, bytes.size(), file);
+    for (int copy = 0; copy < copies; ++copy) {
+        for (const std::u16string& line : corpus) {
+            bytes.clear();
+            brawlhue::EncodeUtf8(line, bytes);
+            bytes += '\n';
+            std::fwrite(bytes.data(), 1, bytes.size(), file);
+        }
     }
-    return std::fclose(file) == 0 ? 0 : 1;
+    return std::fclose(file) == 0;
 }
+
+int WriteCorpus(const char* path) {
+    return WriteCorpusFile(path, brawlhue::bench::MakeCorpus(), 1) ? 0 : 1;
+}
+
+// The command's own path in process: the corpus file read, decoded, filtered, encoded and
+// written by the same TranscriptFilter and Output that brawlhue's main uses, to /dev/null.
+void RunCommandPath(benchmark::State& state, const char* corpus_path, std::size_t lines) {
+    std::FILE* input = std::fopen(corpus_path, "rb");
+    std::FILE* discard = std::fopen("/dev/null", "wb");
+    if (input == nullptr || discard == nullptr) {
+        state.SkipWithError("cannot open the corpus file or /dev/null");
+        return;
+    }
+    {
+        brawlhue::cli::Output output(discard);
+        const brawlhue::cli::Options options;
+        brawlhue::cli::TranscriptFilter filter(options, output);
+        for (auto _ : state) {
+            std::rewind(input);
+            benchmark::DoNotOptimize(filter.Run(input));
+        }
+        output.Flush();
+    }
+    std::fclose(input);
+    std::fclose(discard);
+    state.counters["lines"] = static_cast<double>(lines);
+}
+
+// CPU time (user and system) of the brawlhue program itself, start-up included, over a file,
+// output to /dev/null; negative when it did not run to a clean end.
+double TimeProcess(const char* path) {
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    char* const argv[] = {const_cast<char*>(BRAWLHUE_COMMAND), const_cast<char*>(path), nullptr};
+    pid_t pid = 0;
+    int status = -1;
+    rusage usage{};
+    if (posix_spawn(&pid, BRAWLHUE_COMMAND, &actions, nullptr, argv, environ) == 0) {
+        wait4(pid, &status, 0, &usage);
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    auto seconds = [](const timeval& time) {
+        return static_cast<double>(time.tv_sec) + static_cast<double>(time.tv_usec) * 1e-6;
+    };
+    return status == 0 ? seconds(usage.ru_utime) + seconds(usage.ru_stime) : -1.0;
+}
+
+// The best of a few runs: other work on the machine only ever adds time (caches, migrations).
+double BestProcessTime(const char* path) {
+    double best = -1.0;
+    for (int run = 0; run < 5; ++run) {
+        const double seconds = TimeProcess(path);
+        if (seconds >= 0 && (best < 0 || seconds < best)) {
+            best = seconds;
+        }
+    }
+    return best;
+}
+
+struct Peer {
+    const char* name;
+    Classifier classify;
+    Verdict verdict;  // empty for the one-pass floor, which decides nothing
+};
 
 }  // namespace
 
@@ -159,48 +293,92 @@ int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     const Lines corpus = brawlhue::bench::MakeCorpus();
     const Buckets buckets = SortCorpus(corpus);
-    const brawlhue::bench::RegexCascade regex;
 
-    const std::pair<const char*, Classifier> classifiers[] = {
+    using brawlhue::GetNonPrompt;
+    const brawlhue::bench::RegexCascade regex;
+    std::vector<Peer> peers{
         {"engine",
-         [](std::u16string_view line) {
-             return brawlhue::FilterLine(line, -1).has_value() ? 1 : 0;
-         }},
+         [](const LineSet& set, std::size_t i) {
+             return brawlhue::FilterLine(set.lines[i], -1).has_value() ? 1 : 0;
+         },
+         {}},
         {"plain",
-         [](std::u16string_view line) {
-             return brawlhue::reference::PlainCascade(brawlhue::GetNonPrompt(line));
-         }},
+         [](const LineSet& set, std::size_t i) {
+             return brawlhue::reference::PlainCascade(GetNonPrompt(set.lines[i]));
+         },
+         {}},
         {"regex",
-         [&regex](std::u16string_view line) {
-             return regex.Classify(brawlhue::GetNonPrompt(line));
-         }},
-        {"onepass", [](std::u16string_view line) { return OnePass(line); }},
+         [&regex](const LineSet& set, std::size_t i) {
+             return regex.Classify(GetNonPrompt(set.lines[i]));
+         },
+         {}},
     };
-    const std::pair<const char*, const Lines*> sets[] = {
+    peers[1].verdict = peers[1].classify;
+    peers[2].verdict = peers[2].classify;
+#ifdef BRAWLHUE_HAVE_HYPERSCAN
+    const brawlhue::bench::HyperscanCascade hyperscan;
+    peers.push_back({"hyperscan", [&hyperscan](const LineSet& set, std::size_t i) {
+                         return hyperscan.Classify(GetNonPrompt(set.lines[i]),
+                                                   set.utf8_messages[i]);
+                     }});
+    peers.back().verdict = peers.back().classify;
+#endif
+#ifdef BRAWLHUE_HAVE_RE2
+    const brawlhue::bench::Re2SetCascade re2_set;
+    peers.push_back({"re2set", [&re2_set](const LineSet& set, std::size_t i) {
+                         return re2_set.Classify(GetNonPrompt(set.lines[i]), set.utf8_messages[i]);
+                     }});
+    peers.back().verdict = peers.back().classify;
+#endif
+    peers.push_back(
+        {"onepass", [](const LineSet& set, std::size_t i) { return OnePass(set.lines[i]); }, {}});
+
+    for (const Peer& peer : peers) {
+        if (peer.verdict) {
+            RequireSameVerdicts(peer.name, buckets.mix, peer.verdict);
+        }
+    }
+    std::size_t unit_wildcard_lines = 0;
+    for (const std::u16string& line : corpus) {
+        unit_wildcard_lines += brawlhue::bench::NeedsUnitWildcards(GetNonPrompt(line)) ? 1 : 0;
+    }
+
+    const std::pair<const char*, const LineSet*> sets[] = {
         {"mix", &buckets.mix},
         {"uncoloured", &buckets.uncoloured},
         {"coloured", &buckets.coloured},
         {"speech", &buckets.speech},
     };
-    for (const auto& [who, classify] : classifiers) {
+    for (const Peer& peer : peers) {
         for (const auto& [set, lines] : sets) {
-            const std::string name = std::string(who) + "/" + set;
+            const std::string name = std::string(peer.name) + "/" + set;
             benchmark::RegisterBenchmark(
-                name.c_str(), [lines = lines, classify = classify](benchmark::State& state) {
+                name.c_str(), [lines = lines, classify = peer.classify](benchmark::State& state) {
                     RunOver(state, *lines, classify);
                 });
         }
     }
+
+    // The command's path over the corpus as a file, beside the engine on the same lines.
+    const std::string corpus_path = "/tmp/brawlhue-bench-corpus-" + std::to_string(getpid());
+    const std::string process_path = corpus_path + "-x10";
+    if (!WriteCorpusFile(corpus_path.c_str(), corpus, 1) ||
+        !WriteCorpusFile(process_path.c_str(), corpus, 10)) {
+        return 1;
+    }
+    benchmark::RegisterBenchmark("command/mix", [&](benchmark::State& state) {
+        RunCommandPath(state, corpus_path.c_str(), corpus.size());
+    });
+
     // The 1 KB lines are the 1024 consecutive slices of the 1 MB line, so both are read from
     // memory alike and the ratio shows the cost per unit, not the cache.
-    const Lines megabyte{LongLine(1024 * 1024)};
-    Lines kilobyte;
-    for (std::size_t at = 0; at < megabyte[0].size(); at += 1024) {
-        kilobyte.push_back(megabyte[0].substr(at, 1024));
+    LineSet megabyte;
+    megabyte.Add(LongLine(1024 * 1024));
+    LineSet kilobyte;
+    for (std::size_t at = 0; at < megabyte.lines[0].size(); at += 1024) {
+        kilobyte.Add(megabyte.lines[0].substr(at, 1024));
     }
-    const Classifier engine = [](std::u16string_view line) {
-        return brawlhue::FilterLine(line, -1).has_value() ? 1 : 0;
-    };
+    const Classifier& engine = peers[0].classify;
     benchmark::RegisterBenchmark(
         "engine/1KB", [&](benchmark::State& state) { RunOver(state, kilobyte, engine); });
     benchmark::RegisterBenchmark(
@@ -209,20 +387,50 @@ int main(int argc, char** argv) {
     TableReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
 
+    // The program as a process: start-up, the file ten times over, and the same with no line.
+    const double process_seconds = BestProcessTime(process_path.c_str());
+    const double startup_seconds = BestProcessTime("/dev/null");
+    std::remove(corpus_path.c_str());
+    std::remove(process_path.c_str());
+
     auto ns = [&](const std::string& name) { return reporter.ns_per_line[name]; };
-    std::printf("\nns per line (corpus of %zu lines: %zu uncoloured, %zu coloured, %zu speech)\n",
-                corpus.size(), buckets.uncoloured.size(), buckets.coloured.size(),
-                buckets.speech.size());
-    std::printf("%-12s %10s %10s %10s %10s %14s %14s %14s\n", "lines", "engine", "plain", "regex",
-                "one pass", "plain/engine", "regex/engine", "engine/1pass");
-    for (const auto& [set, lines] : sets) {
-        const double e = ns(std::string("engine/") + set);
-        const double p = ns(std::string("plain/") + set);
-        const double r = ns(std::string("regex/") + set);
-        const double o = ns(std::string("onepass/") + set);
-        std::printf("%-12s %10.1f %10.1f %10.1f %10.1f %13.1fx %13.1fx %13.1fx\n", set, e, p, r, o,
-                    p / e, r / e, e / o);
+    std::printf(
+        "\nns per line (corpus of %zu lines: %zu uncoloured, %zu coloured, %zu speech; "
+        "%zu messages hold a surrogate and go to the plain cascade in the UTF-8 peers)\n",
+        corpus.size(), buckets.uncoloured.lines.size(), buckets.coloured.lines.size(),
+        buckets.speech.lines.size(), unit_wildcard_lines);
+    std::printf("%-11s", "lines");
+    for (const Peer& peer : peers) {
+        std::printf(" %10s", peer.name);
     }
+    for (std::size_t p = 1; p + 1 < peers.size(); ++p) {
+        std::printf(" %14s", (std::string(peers[p].name) + "/engine").c_str());
+    }
+    std::printf(" %14s\n", "engine/1pass");
+    for (const auto& [set, lines] : sets) {
+        std::printf("%-11s", set);
+        for (const Peer& peer : peers) {
+            std::printf(" %10.1f", ns(std::string(peer.name) + "/" + set));
+        }
+        const double e = ns(std::string("engine/") + set);
+        for (std::size_t p = 1; p + 1 < peers.size(); ++p) {
+            std::printf(" %13.1fx", ns(std::string(peers[p].name) + "/" + set) / e);
+        }
+        std::printf(" %13.1fx\n", e / ns(std::string("onepass/") + set));
+    }
+
+    const double command = ns("command/mix");
+    const double engine_mix = ns("engine/mix");
+    std::printf(
+        "\nwhole command, in process (the corpus file read, filtered and written to /dev/null by "
+        "brawlhue's own TranscriptFilter and Output): %.1f ns per line; engine alone %.1f; "
+        "beyond the engine %.1f = %.2fx the engine\n",
+        command, engine_mix, command - engine_mix, (command - engine_mix) / engine_mix);
+    const double lines_x10 = static_cast<double>(10 * corpus.size());
+    std::printf(
+        "brawlhue as a process on the corpus ten times over (%.0f lines): %.1f ms, %.1f ns per "
+        "line with start-up; start-up alone %.2f ms\n",
+        lines_x10, process_seconds * 1e3, process_seconds * 1e9 / lines_x10, startup_seconds * 1e3);
     std::printf(
         "\nlinear cost: 1 MB line %.0f ns, 1 KB line %.0f ns, ratio %.0f "
         "(1024 would be exactly linear)\n",
