@@ -14,6 +14,8 @@ import tempfile
 import time
 
 PROXY = os.environ["BRAWLHUE_PROXY"]
+# A program that runs PROXY, such as the Windows build's wine-run; none for a native build.
+RUNNER = os.environ.get("BRAWLHUE_PROXY_RUNNER")
 BRAWLHUE = os.environ["BRAWLHUE_COMMAND"]
 SESSION_LOG = os.environ["BRAWLHUE_SESSION_LOG"]
 
@@ -79,11 +81,13 @@ class Proxy:
         self.state_dir = tempfile.TemporaryDirectory()
         self.state = state or os.path.join(self.state_dir.name, "proxy-state")
         args = [PROXY, "--connect", game_address, "--listen", listen, "--state", self.state]
+        if RUNNER:
+            args.insert(0, RUNNER)
         args += list(extra)
         self.stderr_file = tempfile.TemporaryFile()
         self.process = subprocess.Popen(args, stderr=self.stderr_file, env=env)
         self.port = None
-        deadline = time.monotonic() + LIMIT
+        deadline = time.monotonic() + LIMIT * (3 if RUNNER else 1)  # Wine starts slowly
         while self.port is None and time.monotonic() < deadline:
             match = re.search(r"listening on .*:(\d+),", self.log())
             if match:
