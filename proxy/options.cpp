@@ -28,9 +28,14 @@ const std::string_view kUsage =
 #endif
     "  --hold-ms N          send an unfinished line after N ms without more (default 20)\n"
     "  --no-compress        refuse the game's compression (MCCP)\n"
+#ifdef _WIN32
+    "  --state FILE         where colouring on or off is kept per game (default\n"
+    "                       %LOCALAPPDATA%\\Brawlhue\\proxy-state)\n"
+#else
     "  --state FILE         where colouring on or off is kept per game (default\n"
     "                       $XDG_STATE_HOME/brawlhue/proxy-state or\n"
     "                       ~/.local/state/brawlhue/proxy-state)\n"
+#endif
     "  --off                start every connection with colouring off\n"
     "  --help               show this text\n"
     "  --version            show the version\n";
@@ -72,16 +77,17 @@ std::optional<HostPort> ParseHostPort(std::string_view text) {
 }
 
 std::string DefaultStatePath() {
+#ifdef _WIN32
+    // Where Windows programs keep their per-user data.
+    if (const char* local = std::getenv("LOCALAPPDATA"); local != nullptr && *local != '\0') {
+        return std::string(local) + "\\Brawlhue\\proxy-state";
+    }
+#endif
     const char* state_home = std::getenv("XDG_STATE_HOME");
     if (state_home != nullptr && *state_home == '/') {
         return std::string(state_home) + "/brawlhue/proxy-state";
     }
     const char* home = std::getenv("HOME");
-#ifdef _WIN32
-    if (home == nullptr || *home == '\0') {
-        home = std::getenv("USERPROFILE");
-    }
-#endif
     if (home == nullptr || *home == '\0') {
         return {};
     }

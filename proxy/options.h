@@ -50,8 +50,8 @@ extern const std::string_view kVersion;
 // error then says what is wrong.
 std::optional<Options> ParseOptions(std::span<const char* const> arguments, std::string& error);
 
-// $XDG_STATE_HOME/brawlhue/proxy-state, or ~/.local/state/brawlhue/proxy-state; empty when
-// neither variable is set.
+// $XDG_STATE_HOME/brawlhue/proxy-state, or ~/.local/state/brawlhue/proxy-state; on Windows
+// %LOCALAPPDATA%\Brawlhue\proxy-state. Empty when no such variable is set.
 std::string DefaultStatePath();
 
 }  // namespace brawlhue::proxy
