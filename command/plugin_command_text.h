@@ -1,0 +1,40 @@
+// The #brawlhue command without the client around it: which sub-command a command text asks
+// for, and the lines that answer it. The COM plug-in shows these lines in the session window
+// and the stream filter writes them into the client's stream, so both answer alike.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace brawlhue {
+
+// The identifier under which the client hands #brawlhue to the plug-in.
+inline constexpr std::int32_t kPluginCommandId = 20351;
+// Display colour numbers: every line of the command, and the help's title alone.
+inline constexpr std::int32_t kCommandLineColour = 131;
+inline constexpr std::int32_t kCommandTitleColour = 387;
+
+struct CommandLine {
+    std::u16string_view text;
+    std::int32_t colour = kCommandLineColour;
+};
+
+// In the order they are looked for.
+enum class SubCommand : std::uint8_t { kHelp, kStatus, kOn, kOff, kNone };
+
+// The first of "help", "status", "on", "off" that occurs anywhere in the text, letter case
+// ignored; kNone when none does.
+SubCommand FindSubCommand(std::u16string_view command_text) noexcept;
+
+// The lines that answer the sub-command, in the order they are shown, the closing empty line
+// included (the help ends with its own). flag_on is read for the status alone; the caller
+// passes whether the flag is exactly true, the only value the status reports as on.
+std::span<const CommandLine> CommandAnswer(SubCommand found, bool flag_on) noexcept;
+
+// The middle one of the three lines answering an identifier other than kPluginCommandId; the
+// other two are empty lines of kCommandLineColour.
+std::u16string UnknownCommandIdText(std::int32_t command_id);
+
+}  // namespace brawlhue
