@@ -1,0 +1,121 @@
+#include "stream/line_assembler.h"
+
+#include <optional>
+
+#include "engine/colour_codes.h"
+#include "filter/line_filter.h"
+#include "transcript/utf8_codec.h"
+
+namespace brawlhue::stream {
+namespace {
+
+constexpr char kIacByte = '\xFF';
+constexpr std::string_view kReset = "\x1b[0m";
+constexpr std::string_view kOwnLineEnding = "\r\n";
+
+}  // namespace
+
+void AppendTelnetText(std::string_view bytes, std::string& out) {
+    std::size_t from = 0;
+    for (std::size_t at = bytes.find(kIacByte); at != std::string_view::npos;
+         at = bytes.find(kIacByte, at + 1)) {
+        out.append(bytes, from, at + 1 - from);
+        out += kIacByte;
+        from = at + 1;
+    }
+    out.append(bytes, from);
+}
+
+void LineAssembler::Text(std::uint8_t byte) {
+    if (after_line_feed_) {
+        after_line_feed_ = false;
+        if (byte == '\r') {
+            // LF CR, as Diku-family servers end their lines: the next line must start clean,
+            // or its prompt would not be recognised.
+            out_ += '\r';
+            return;
+        }
+    }
+    if (byte == '\n') {
+        EndLine();
+        return;
+    }
+    if (over_cap_) {
+        AppendTelnetText(std::string_view(reinterpret_cast<const char*>(&byte), 1), out_);
+        return;
+    }
+    line_ += static_cast<char>(byte);
+    if (line_.size() >= kLineCap) {
+        SendHeld();
+        over_cap_ = true;
+        line_.clear();
+        sent_ = 0;
+    }
+}
+
+void LineAssembler::SendHeld() {
+    if (!holding()) {
+        return;
+    }
+    AppendTelnetText(std::string_view(line_).substr(sent_), out_);
+    sent_ = line_.size();
+    mid_line_ = true;
+}
+
+void LineAssembler::SendOwnLine(std::string_view bytes) {
+    if (mid_line_) {
+        out_ += kOwnLineEnding;
+        mid_line_ = false;
+    }
+    AppendTelnetText(bytes, out_);
+    out_ += kOwnLineEnding;
+}
+
+void LineAssembler::EndLine() {
+    const std::string_view line(line_);
+    // The ending goes out as it came: LF, or CR LF with the CR still in line_.
+    std::string_view body = line;
+    if (!body.empty() && body.back() == '\r') {
+        body.remove_suffix(1);
+    }
+
+    std::optional<RebuiltLine> rebuilt;
+    if (!over_cap_) {
+        units_.clear();
+        DecodeUtf8(body, units_);
+        rebuilt = FilterLine(units_, enabled_);
+    }
+    bool coloured = false;
+    if (rebuilt) {
+        // The same bytes the brawlhue command writes for this line: the reset sequence, the
+        // prompt part as it came, the coloured message.
+        rebuilt_.resize(rebuilt->size());
+        rebuilt->CopyTo(rebuilt_.data());
+        encoded_.clear();
+        EncodeUtf8(rebuilt_, encoded_);
+        prompt_.clear();
+        EncodeUtf8(rebuilt->prompt, prompt_);
+        // Part of the prompt may already be on the screen: then the reset comes after it, and
+        // the rest of the line follows. If the message had begun, it goes on uncoloured.
+        if (sent_ <= prompt_.size()) {
+            const std::string_view encoded(encoded_);
+            AppendTelnetText(encoded.substr(0, kReset.size()), out_);
+            AppendTelnetText(encoded.substr(kReset.size() + sent_), out_);
+            out_.append(line, body.size());
+            coloured = true;
+            ++lines_coloured_;
+        }
+    }
+    if (!coloured) {
+        AppendTelnetText(line.substr(sent_), out_);
+    }
+    out_ += '\n';
+
+    line_.clear();
+    sent_ = 0;
+    over_cap_ = false;
+    mid_line_ = false;
+    after_line_feed_ = true;
+}
+
+}  // namespace brawlhue::stream
