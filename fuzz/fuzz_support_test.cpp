@@ -1,6 +1,8 @@
 // The fuzzers are only as good as their yardsticks: the reference matcher, the reference UTF-8
-// decoder and line splitter, and the input decoding are checked here on known answers.
+// decoder and line splitter, the telnet stream reference and the input decoding are checked here
+// on known answers.
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include <string>
 #include <string_view>
@@ -8,6 +10,7 @@
 
 #include "fuzz/fuzz_input.h"
 #include "fuzz/reference_matcher.h"
+#include "fuzz/reference_telnet.h"
 #include "fuzz/reference_transcript.h"
 
 namespace brawlhue::fuzz {
@@ -126,6 +129,37 @@ TEST(UnitsFromBytes, UndoesBytesFromUnitsForEveryUnit) {
     }
     const std::u16string pair = u"x\U0001F600\xDBFF\xDFFFy";
     EXPECT_EQ(UnitsFromBytes(BytesFromUnits(pair)), pair);
+}
+
+TEST(ReferenceClientStream, TakesOutCompressionAndInflates) {
+    const std::string plain = "You hit\xFF\xFF\r\n";
+    std::string compressed(64, '\0');
+    uLongf size = compressed.size();
+    compress(reinterpret_cast<Bytef*>(compressed.data()), &size,
+             reinterpret_cast<const Bytef*>(plain.data()), plain.size());
+    compressed.resize(size);
+    const std::string start = "\xFF\xFB\x56\xFF\xFA\x56\xFF\xF0";
+    struct Case {
+        std::string game;
+        bool compression;
+        std::string client;
+    };
+    const Case cases[] = {
+        {"a\xFF\xFD\x1F\xFF\xF9" "b", true, "a\xFF\xFD\x1F\xFF\xF9" "b"},
+        {"\xFF\xFB\x55\xFF\xFD\x57x", true, "x"},
+        {"\xFF\xFA\x18\xFF\xFF\xFF\xF0\xFF\xFA\x55zz\xFF\xF0y", true,
+         "\xFF\xFA\x18\xFF\xFF\xFF\xF0y"},
+        {"a" + start + compressed + "b", true, "a" + plain + "b"},
+        {"a" + start + "b", false, "ab"},
+        // A subnegotiation ended by another command; commands cut off by the end.
+        {"\xFF\xFA\x18x\xFF\xF9\xFF\xFB", true, "\xFF\xFA\x18x\xFF\xF9\xFF\xFB"},
+    };
+    for (const Case& c : cases) {
+        const TelnetReference reference = ReferenceClientStream(c.game, c.compression);
+        EXPECT_FALSE(reference.unreadable);
+        EXPECT_EQ(c.client, reference.to_client);
+    }
+    EXPECT_TRUE(ReferenceClientStream(start + "\x78\x9C\xFF\xFF", true).unreadable);
 }
 
 }  // namespace

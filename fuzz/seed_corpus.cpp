@@ -1,4 +1,4 @@
-// Writes the seed corpus of the three fuzz targets: fuzz_seed_corpus <folder> fills
+// Writes the seed corpus of the fuzz targets: fuzz_seed_corpus <folder> fills
 // <folder>/<target>/ with small named files. The seeds are the game's own table texts, the
 // prompt forms and the documented examples, each near the edge it sits on.
 // fuzz_seed_corpus --check <folder> only compares: every seed must be there with the same bytes
@@ -10,6 +10,8 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include <zlib.h>
 
 #include "engine/category_tables.h"
 #include "fuzz/fuzz_input.h"
@@ -205,6 +207,44 @@ std::vector<Seed> TranscriptSeeds() {
     };
 }
 
+std::string Compressed(std::string_view plain) {
+    uLongf size = compressBound(static_cast<uLong>(plain.size()));
+    std::string out(size, '\0');
+    compress(reinterpret_cast<Bytef*>(out.data()), &size,
+             reinterpret_cast<const Bytef*>(plain.data()), static_cast<uLong>(plain.size()));
+    out.resize(size);
+    return out;
+}
+
+// A flags byte (1: compression allowed, 2: no hold time, 4: colouring off), a byte that seeds
+// the cutting, then the game's telnet stream.
+std::vector<Seed> StreamSeeds() {
+    using namespace std::string_literals;
+    const std::string iac = "\xFF", ga = iac + "\xF9", eor = iac + "\xEF", sb = iac + "\xFA",
+                      se = iac + "\xF0", will = iac + "\xFB", mccp2 = "\x56";
+    const std::string lines =
+        "* HP:Healthy SP:Full MV:Fresh > " + ga + "You slash a Trolloc's body very hard.\r\n" +
+        "o HP:Scratched SP:Full MV:Fresh > " + eor + "A Trolloc slashes your left leg hard.\n\r" +
+        "You say 'You hit the troll's head'\n\r" +
+        "A column of stone stands here covered in odd carvings.\n";
+    const std::string start = will + mccp2 + sb + mccp2 + se;
+    return {
+        {"prompts-and-endings", "\x01\x07" + lines},
+        {"compressed-mid-piece", "\x01\x03Hi\r\n" + start + Compressed(lines) + "after\r\n"},
+        {"compression-refused", "\x00\x03Hi\r\n" + start + Compressed(lines) + "after\r\n"},
+        {"corrupt-compressed", "\x01\x05" + start + "\x78\x9C\xFF\xFF\xFF" + lines},
+        {"no-hold-time", "\x03\x11" + lines},
+        {"colouring-off", "\x05\x13" + lines},
+        {"iac-in-text", "\x01\x02You hit the troll\xFF\xFF's head\r\n"},
+        {"subnegotiations", "\x01\x09* HP:12 > " + sb + "\x18\x01\xFF\xFF\x02" + se + sb +
+                                "\xC9{}" + iac + "\xF9Ouch!\r\n"},
+        {"options", "\x01\x04" + will + "\xC8" + iac + "\xFD\x1F" + will + "\x55" + will + "\x57" +
+                        iac + "\xFD\x56x\n"},
+        {"encodings", "\x01\x06You hit the caf\xE9's head\r\n* \xE2\x82\xAC\xC0 > Ouch!\r\n"},
+        {"unfinished-at-end", "\x01\x08* HP:12 > " + will},
+    };
+}
+
 bool WriteSeeds(const std::filesystem::path& folder, const std::vector<Seed>& seeds) {
     std::filesystem::create_directories(folder);
     for (const Seed& seed : seeds) {
@@ -247,5 +287,6 @@ int main(int argc, char** argv) {
     const bool matcher = run(root / "fuzz_matcher", MatcherSeeds());
     const bool line_filter = run(root / "fuzz_line_filter", LineFilterSeeds());
     const bool transcript = run(root / "fuzz_transcript", TranscriptSeeds());
-    return matcher && line_filter && transcript ? 0 : 1;
+    const bool stream = run(root / "fuzz_stream", StreamSeeds());
+    return matcher && line_filter && transcript && stream ? 0 : 1;
 }
