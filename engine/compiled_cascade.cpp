@@ -74,94 +74,16 @@ static_assert(OnlyStarAndQuestionMark());
 
 constexpr int kSpeechTest = 1;
 
-// Every exact text with the test it belongs to, ordered for lookup by length and text.
-struct ExactText {
-    std::u16string_view text;
-    int test;
-};
-
-constexpr std::size_t CountExact() {
-    std::size_t count = 0;
-    for (const CategoryTest* test : kAllTests) {
-        for (const Entry& entry : test->entries) {
-            count += entry.kind == kExact ? 1 : 0;
-        }
-    }
-    return count;
-}
-
-constexpr bool ExactBefore(const ExactText& a, const ExactText& b) {
-    if (a.text.size() != b.text.size()) {
-        return a.text.size() < b.text.size();
-    }
-    if (a.text != b.text) {
-        return a.text < b.text;
-    }
-    return a.test < b.test;
-}
-
-constexpr auto kExactIndex = [] {
-    std::array<ExactText, CountExact()> index{};
-    std::size_t n = 0;
-    for (std::size_t t = 0; t < kAllTests.size(); ++t) {
-        for (const Entry& entry : kAllTests[t]->entries) {
-            if (entry.kind == kExact) {
-                index[n++] = {entry.text, static_cast<int>(t)};
-            }
-        }
-    }
-    std::sort(index.begin(), index.end(), ExactBefore);
-    return index;
-}();
-
-// Where the exact texts of each length below 128 begin in kExactIndex: most lines have a length
-// no exact text has, and the others are compared with the few texts of their own length.
-constexpr std::size_t kShortLengths = 128;
-constexpr auto kExactByLength = [] {
-    std::array<std::uint8_t, kShortLengths + 1> begin{};
-    for (std::size_t length = 0; length <= kShortLengths; ++length) {
-        std::size_t at = 0;
-        while (at < kExactIndex.size() && kExactIndex[at].text.size() < length) {
-            ++at;
-        }
-        begin[length] = static_cast<std::uint8_t>(at);
-    }
-    return begin;
-}();
-static_assert(kExactIndex.size() < 256);
-
-// The first test, in cascade order, that has the line as an exact text; -1 for none. The
-// tests' order is kAllTests order, so the lowest index wins.
-int ExactOwner(std::u16string_view line) noexcept {
-    if (line.size() < kShortLengths) {
-        for (std::size_t at = kExactByLength[line.size()]; at < kExactByLength[line.size() + 1];
-             ++at) {
-            if (kExactIndex[at].text == line) {
-                return kExactIndex[at].test;
-            }
-        }
-        return -1;
-    }
-    const auto first =
-        std::lower_bound(kExactIndex.begin(), kExactIndex.end(), ExactText{line, -1}, ExactBefore);
-    if (first != kExactIndex.end() && first->text == line) {
-        return first->test;
-    }
-    return -1;
-}
-
-// Every pattern entry of every test numbered in kAllTests order, so that a set of entries is
-// a few words of bits; each test owns one run of numbers.
-constexpr std::size_t CountPatterns() {
+// Every entry of every test numbered in kAllTests order, so that a set of entries is a few words
+// of bits; each test owns one run of numbers, its exact texts first as the tables list them.
+constexpr std::size_t CountEntries() {
     std::size_t count = 0;
     for (const auto& entries : kCompiledTests) {
-        for (const CompiledEntry& entry : entries) {
-            count += entry.exact ? 0 : 1;
-        }
+        count += entries.size();
     }
     return count;
 }
-constexpr std::size_t kPatternCount = CountPatterns();
+constexpr std::size_t kEntryCount = CountEntries();
 
 class EntrySet {
   public:
@@ -202,7 +124,7 @@ class EntrySet {
     }
 
   private:
-    std::array<std::uint64_t, (kPatternCount + 63) / 64> words_{};
+    std::array<std::uint64_t, (kEntryCount + 63) / 64> words_{};
 };
 
 // Units of 128 and above share one slot: no table text holds them, so there they only let
@@ -212,9 +134,9 @@ constexpr std::size_t UnitSlot(char16_t unit) {
     return unit < 128 ? unit : 128;
 }
 
-// The key quad of a pattern: of the runs of four ordinary units in its text, the one made of the
+// The key quad of an entry: of the runs of four ordinary units in its text, the one made of the
 // rarest units, since a quad that ordinary game text seldom holds rules the entry out most often.
-// Any line the pattern fits holds every such run, wherever the stars fall.
+// Any line the entry fits holds every such run, wherever a pattern's stars fall.
 struct KeyQuad {
     bool found = false;
     std::uint64_t quad = 0;
@@ -230,10 +152,11 @@ constexpr int KeyRarity(char16_t c) {
         (c >= u'A' && c <= u'Z')) {
         return 1;
     }
-    if (c == u',' || c == u'\'') {
+    if (c == u',') {
         return 2;
     }
-    return 3;
+    // Apostrophes open speech and end possessives; they stand in few lines of plain text.
+    return c == u'\'' ? 4 : 3;
 }
 
 // Every quad of ordinary units in every text of the tables, sorted, so that a quad's count tells
@@ -268,7 +191,9 @@ constexpr int TimesInTables(std::uint64_t quad) {
     return static_cast<int>(range.second - range.first);
 }
 
-constexpr KeyQuad ChooseKeyQuad(std::u16string_view text) {
+// The best key quad of the text, leaving out the quad `other` (a second key must differ from
+// the first).
+constexpr KeyQuad ChooseKeyQuad(std::u16string_view text, KeyQuad other = {}) {
     KeyQuad key;
     int best_score = INT_MIN;
     for (std::size_t i = 0; i + 4 <= text.size(); ++i) {
@@ -278,18 +203,19 @@ constexpr KeyQuad ChooseKeyQuad(std::u16string_view text) {
             ordinary = ordinary && !compiled_detail::IsWildcard(text[k]);
             score += KeyRarity(text[k]);
         }
-        score -= 3 * TimesInTables(QuadValue(text[i], text[i + 1], text[i + 2], text[i + 3]));
-        if (ordinary && score > best_score) {
+        const std::uint64_t quad = QuadValue(text[i], text[i + 1], text[i + 2], text[i + 3]);
+        score -= TimesInTables(quad) - 1;
+        if (ordinary && score > best_score && !(other.found && other.quad == quad)) {
             best_score = score;
-            key = {true, QuadValue(text[i], text[i + 1], text[i + 2], text[i + 3])};
+            key = {true, quad};
         }
     }
     return key;
 }
 
 struct PatternIndex {
-    std::array<const CompiledEntry*, kPatternCount> entries{};
-    std::array<std::uint8_t, kPatternCount> test_of{};
+    std::array<const CompiledEntry*, kEntryCount> entries{};
+    std::array<std::uint8_t, kEntryCount> test_of{};
     std::array<std::size_t, kAllTests.size() + 1> test_begin{};  // test t owns [t, t + 1)
     // The entries a line can fit given its first (last) unit: those whose text starts (ends)
     // with that unit, and those open at that end ("*" or "?" there).
@@ -300,14 +226,17 @@ struct PatternIndex {
     QuadTable quads;
     std::array<EntrySet, kFeatureCount> by_feature{};
     EntrySet without_key;
+    // The feature of each entry's second key: a line that lacks it is let go before the full
+    // comparison, so a stray quad that happens to share the first key's bucket costs nothing.
+    std::array<std::uint8_t, kEntryCount> second_feature{};
 };
 
 constexpr void IndexEnds(PatternIndex& index, const CompiledEntry& entry, std::size_t n) {
     const char16_t first = entry.text.front();
     const char16_t last = entry.text.back();
+    const bool open_first = !entry.exact && (first == u'*' || first == u'?');
+    const bool open_last = !entry.exact && (last == u'*' || last == u'?');
     for (std::size_t slot = 0; slot < kUnitSlots; ++slot) {
-        const bool open_first = first == u'*' || first == u'?';
-        const bool open_last = last == u'*' || last == u'?';
         if (open_first || UnitSlot(first) == slot) {
             index.by_first_unit[slot].Add(n);
         }
@@ -322,19 +251,28 @@ constexpr void IndexEnds(PatternIndex& index, const CompiledEntry& entry, std::s
 
 // Features are handed out in the order keys first appear; keys beyond the last feature share
 // features from the start again, which only lets more entries through to their full match.
+constexpr std::uint8_t FeatureFor(PatternIndex& index, std::uint64_t quad,
+                                  std::size_t& features_used) {
+    std::uint8_t feature = index.quads.FeatureOf(quad);
+    if (feature == QuadTable::kNone) {
+        feature = static_cast<std::uint8_t>(features_used++ % kFeatureCount);
+        index.quads.Assign(quad, feature);
+    }
+    return feature;
+}
+
 constexpr void IndexKey(PatternIndex& index, const CompiledEntry& entry, std::size_t n,
                         std::size_t& features_used) {
     const KeyQuad key = ChooseKeyQuad(entry.text);
+    index.second_feature[n] = QuadTable::kNone;
     if (!key.found) {
         index.without_key.Add(n);
         return;
     }
-    std::uint8_t feature = index.quads.FeatureOf(key.quad);
-    if (feature == QuadTable::kNone) {
-        feature = static_cast<std::uint8_t>(features_used++ % kFeatureCount);
-        index.quads.Assign(key.quad, feature);
+    index.by_feature[FeatureFor(index, key.quad, features_used)].Add(n);
+    if (const KeyQuad second = ChooseKeyQuad(entry.text, key); second.found) {
+        index.second_feature[n] = FeatureFor(index, second.quad, features_used);
     }
-    index.by_feature[feature].Add(n);
 }
 
 constexpr PatternIndex kPatternIndex = [] {
@@ -344,39 +282,22 @@ constexpr PatternIndex kPatternIndex = [] {
     for (std::size_t t = 0; t < kCompiledTests.size(); ++t) {
         index.test_begin[t] = n;
         for (const CompiledEntry& entry : kCompiledTests[t]) {
-            if (!entry.exact) {
-                index.entries[n] = &entry;
-                index.test_of[n] = static_cast<std::uint8_t>(t);
-                IndexEnds(index, entry, n);
-                IndexKey(index, entry, n, features_used);
-                ++n;
-            }
+            index.entries[n] = &entry;
+            index.test_of[n] = static_cast<std::uint8_t>(t);
+            IndexEnds(index, entry, n);
+            IndexKey(index, entry, n, features_used);
+            ++n;
         }
     }
     index.test_begin[kCompiledTests.size()] = n;
     return index;
 }();
 
-// An exact text decides its test before any pattern of a later test is tried, and needs no
-// gate: no gated test has exact entries.
-constexpr bool NoGatedExact() {
-    for (const CategoryTest* test : kAllTests) {
-        for (const Entry& entry : test->entries) {
-            if (test->gated && entry.kind == kExact) {
-                return false;
-            }
-        }
-    }
-    return true;
-}
-static_assert(NoGatedExact());
-
 // The entries the line can fit judged by its ends and its key quads; the full match decides.
-EntrySet Candidates(std::u16string_view line) noexcept {
+EntrySet Candidates(std::u16string_view line, const FeatureSet& features) noexcept {
     if (line.empty()) {
         return kPatternIndex.fits_empty_line;
     }
-    const FeatureSet features = kPatternIndex.quads.Scan(line);
     EntrySet candidates = kPatternIndex.without_key;
     for (std::size_t w = 0; w < FeatureSet::kWords; ++w) {
         for (std::uint64_t bits = features.word(w); bits != 0; bits &= bits - 1) {
@@ -393,33 +314,41 @@ EntrySet Candidates(std::u16string_view line) noexcept {
 class LineFacts {
   public:
     explicit LineFacts(std::u16string_view line) noexcept
-        : line_(line), candidates_(Candidates(line)) {}
+        : line_(line),
+          features_(kPatternIndex.quads.Scan(line)),
+          candidates_(Candidates(line, features_)) {}
 
     // The first test after the gate, in kAllTests order, that one of the line's candidate
-    // patterns decides; tests from `stop` on are not tried.
-    int FirstPatternTest(int stop) noexcept {
+    // entries decides; -1 for none.
+    int FirstTest() noexcept {
         const std::size_t first = kPatternIndex.test_begin[kSpeechTest];
-        const std::size_t last = kPatternIndex.test_begin[static_cast<std::size_t>(stop)];
+        const std::size_t last = kPatternIndex.test_begin[kAllTests.size()];
         const std::size_t found = candidates_.FindIn(first, last, [this](std::size_t n) {
             const int test = kPatternIndex.test_of[n];
-            return (!kAllTests[test]->gated || HasAttackVerb()) &&
+            return HasSecondKey(n) && (!kAllTests[test]->gated || HasAttackVerb()) &&
                    MatchesCompiled(line_, *kPatternIndex.entries[n]);
         });
         return found == last ? -1 : kPatternIndex.test_of[found];
     }
 
   private:
+    bool HasSecondKey(std::size_t n) const noexcept {
+        const std::uint8_t feature = kPatternIndex.second_feature[n];
+        return feature == QuadTable::kNone || features_.Has(feature);
+    }
+
     bool HasAttackVerb() noexcept {
         if (!attack_verb_) {
             const std::size_t last = kPatternIndex.test_begin[kSpeechTest];
             attack_verb_ = candidates_.FindIn(0, last, [this](std::size_t n) {
-                return MatchesCompiled(line_, *kPatternIndex.entries[n]);
+                return HasSecondKey(n) && MatchesCompiled(line_, *kPatternIndex.entries[n]);
             }) != last;
         }
         return *attack_verb_;
     }
 
     std::u16string_view line_;
+    FeatureSet features_;
     EntrySet candidates_;
     std::optional<bool> attack_verb_;
 };
@@ -427,12 +356,8 @@ class LineFacts {
 }  // namespace
 
 int FirstHoldingTest(std::u16string_view line) noexcept {
-    // An exact text holds at once for its test, so only earlier tests' patterns can still win.
-    const int exact = ExactOwner(line);
     LineFacts facts(line);
-    const int pattern =
-        facts.FirstPatternTest(exact >= 0 ? exact : static_cast<int>(kAllTests.size()));
-    return pattern >= 0 ? pattern : exact;
+    return facts.FirstTest();
 }
 
 }  // namespace brawlhue

@@ -1,7 +1,7 @@
 // The cascade prepared for speed: the same tests, entries and order as the tables, with each
-// line read once into the set of key quads it holds, exact texts found by length, only the
-// entries whose key quad and end units the line has matched in full, and the attack-verb gate
-// evaluated at most once per line. Gives the same answer as evaluating the tables one entry
+// line read once into the set of key quads it holds, only the entries (exact texts and
+// patterns alike) whose key quad and end units the line has compared in full, and the attack-verb
+// gate evaluated at most once per line. Gives the same answer as evaluating the tables one entry
 // after another.
 #pragma once
 

@@ -13,13 +13,20 @@ bool RunMatches(std::u16string_view line, std::u16string_view run) noexcept {
     return true;
 }
 
-// The first place at or after from where the run fits, or npos.
+// The first place at or after from where the run fits, or npos. A place is only compared in
+// full when its first and last units fit: runs often begin with a blank, which game text is full
+// of, and seldom end with one.
 std::size_t FindRun(std::u16string_view line, std::u16string_view run, std::size_t from) noexcept {
-    if (run.find(u'?') == std::u16string_view::npos) {
-        return line.find(run, from);
+    if (run.size() > line.size()) {
+        return std::u16string_view::npos;
     }
-    for (std::size_t at = from; at + run.size() <= line.size(); ++at) {
-        if (RunMatches(line.substr(at, run.size()), run)) {
+    const std::size_t last = run.size() - 1;
+    const char16_t first_unit = run.front();
+    const char16_t last_unit = run.back();
+    for (std::size_t at = from; at + last < line.size(); ++at) {
+        if ((first_unit == u'?' || line[at] == first_unit) &&
+            (last_unit == u'?' || line[at + last] == last_unit) &&
+            RunMatches(line.substr(at, run.size()), run)) {
             return at;
         }
     }

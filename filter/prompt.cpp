@@ -43,8 +43,20 @@ bool MayBeginPrompt(std::u16string_view line) noexcept {
     return !line.empty() && line.front() < kAsciiUnits && kMayBeginPrompt[line.front()];
 }
 
-bool StartsWith(std::u16string_view line, std::u16string_view start) noexcept {
+inline bool StartsWith(std::u16string_view line, std::u16string_view start) noexcept {
     return line.substr(0, start.size()) == start;
+}
+
+// The first " > " of the line: its ">" is far rarer in game text than its blanks, so the search
+// looks for that and then checks the units on either side.
+std::size_t FindTerminator(std::u16string_view line) noexcept {
+    static_assert(kPromptTerminator == u" > ");
+    for (std::size_t at = 1; at + 1 < line.size(); ++at) {
+        if (line[at] == u'>' && line[at - 1] == u' ' && line[at + 1] == u' ') {
+            return at - 1;
+        }
+    }
+    return std::u16string_view::npos;
 }
 
 bool HasNumberedOpening(std::u16string_view line) noexcept {
@@ -63,7 +75,7 @@ bool IsPromptStart(std::u16string_view line) noexcept {
         return false;
     }
     for (std::u16string_view opening : kPromptOpenings) {
-        if (StartsWith(line, opening)) {
+        if (opening.front() == line.front() && StartsWith(line, opening)) {
             return true;
         }
     }
@@ -78,7 +90,7 @@ std::int32_t PromptLength(std::u16string_view line) noexcept {
         if (line.substr(1, kPagerText.size()) == kPagerText) {
             return static_cast<std::int32_t>(1 + kPagerText.size());
         }
-        const std::size_t terminator = line.find(kPromptTerminator);
+        const std::size_t terminator = FindTerminator(line);
         if (terminator == std::u16string_view::npos) {
             return 0;
         }
