@@ -6,10 +6,14 @@
 # RUNS is OFF), or the tool fails, the module embeds widl's library as it stands, and the build
 # says so loudly; the module's tests check the coclass wherever they run.
 file(REMOVE ${OUTPUT})
+get_filename_component(HOST_FOLDER ${HOST_LIBRARY} DIRECTORY)
 set(finished FALSE)
 if(RUNS)
     execute_process(
         COMMAND ${RUNNER} ${FINISHER} Z:${WIDL_LIBRARY} Z:${HOST_LIBRARY} Z:${OUTPUT}
+        # widl's library imports the host's by its file name alone; unregistered, it is found
+        # from the current folder.
+        WORKING_DIRECTORY ${HOST_FOLDER}
         RESULT_VARIABLE status)
     if(status EQUAL 0 AND EXISTS ${OUTPUT})
         set(finished TRUE)

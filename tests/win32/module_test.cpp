@@ -9,7 +9,9 @@
 #include <vector>
 
 #include "brawlhue.h"
+#include "host/standin_host.h"
 #include "plugin_module.h"
+#include "registry_snapshot.h"
 #include "zmud.h"
 
 namespace brawlhue::testing {
@@ -146,6 +148,10 @@ TEST(Module, EmbedsItsTypeLibrary) {
 // A host may find the plug-in class by reading the type library: the coclass whose implemented
 // interfaces include its own. Ours lists IzMUDPlugin as a reference into the host's library.
 TEST(Module, ItsCoclassesListWhatTheyImplement) {
+    // Such a host has its own library registered; the references into it resolve through that.
+    const RegistryGuard guard(HKEY_LOCAL_MACHINE, HostLibraryKeys());
+    ASSERT_EQ(S_OK, host::RegisterHostTypeLibrary());
+
     ComRef<ITypeLib> library;
     ASSERT_EQ(S_OK,
               ::LoadTypeLibEx(PluginModule::Get().Path().c_str(), REGKIND_NONE, library.put()));

@@ -1,5 +1,9 @@
 #include "registry_snapshot.h"
 
+#include <utility>
+
+#include "zmud.h"
+
 namespace brawlhue::testing {
 namespace {
 
@@ -45,6 +49,19 @@ RegistryTree Snapshot(HKEY root, const std::vector<std::wstring>& paths) {
         Collect(root, path, tree);
     }
     return tree;
+}
+
+std::vector<std::wstring> HostLibraryKeys() {
+    std::vector<std::wstring> keys;
+    for (const auto& [kind, guid] :
+         {std::pair{L"TypeLib", &LIBID_Zmud}, std::pair{L"Interface", &IID_HostVariable},
+          std::pair{L"Interface", &IID_HostSession}, std::pair{L"Interface", &IID_HostSessions},
+          std::pair{L"Interface", &IID_IzMUDPlugin}}) {
+        wchar_t text[39];
+        ::StringFromGUID2(*guid, text, 39);
+        keys.push_back(std::wstring(L"Software\\Classes\\") + kind + L"\\" + text);
+    }
+    return keys;
 }
 
 RegistryValue TextValue(const std::wstring& text) {

@@ -24,6 +24,10 @@ RegistryTree Snapshot(HKEY root, const std::vector<std::wstring>& paths);
 // A REG_SZ value as a snapshot holds it.
 RegistryValue TextValue(const std::wstring& text);
 
+// The machine-wide keys that registering the host's type library writes: the library and its
+// interfaces, below HKEY_LOCAL_MACHINE.
+std::vector<std::wstring> HostLibraryKeys();
+
 // Takes a snapshot now and puts the trees back as they were when it goes.
 class RegistryGuard {
   public:

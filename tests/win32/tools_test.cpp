@@ -230,16 +230,7 @@ TEST_F(ToolsDispatchTest, GetNonPromptTakesTextByValueOrReference) {
 
 TEST_F(ToolsDispatchTest, GetSessionAnswersTheSessionObject) {
     // The session type comes from the host's library, which the host registers.
-    std::vector<std::wstring> keys;
-    for (const auto& [kind, guid] :
-         {std::pair{L"TypeLib", &LIBID_Zmud}, std::pair{L"Interface", &IID_HostVariable},
-          std::pair{L"Interface", &IID_HostSession}, std::pair{L"Interface", &IID_HostSessions},
-          std::pair{L"Interface", &IID_IzMUDPlugin}}) {
-        wchar_t text[39];
-        ::StringFromGUID2(*guid, text, 39);
-        keys.push_back(std::wstring(L"Software\\Classes\\") + kind + L"\\" + text);
-    }
-    const RegistryGuard guard(HKEY_LOCAL_MACHINE, keys);
+    const RegistryGuard guard(HKEY_LOCAL_MACHINE, HostLibraryKeys());
     ASSERT_EQ(S_OK, host::RegisterHostTypeLibrary());
     const SessionId session = host_.OpenSession(12);
 
