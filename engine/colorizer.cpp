@@ -23,6 +23,16 @@ constexpr bool RowsFollowAllTests() {
 }
 static_assert(RowsFollowAllTests());
 
+// What ApplyColor builds from each row's three names, built when the program is compiled.
+constexpr auto kRowSequences = [] {
+    std::array<ColourSequence, kCascade.size()> sequences{};
+    for (std::size_t row = 0; row < kCascade.size(); ++row) {
+        sequences[row] = BuildColourSequence(kCascade[row].foreground, kCascade[row].background,
+                                             kCascade[row].attribute);
+    }
+    return sequences;
+}();
+
 }  // namespace
 
 Classification ClassifyMessage(std::u16string_view message) noexcept {
@@ -45,8 +55,8 @@ std::optional<ColouredText> ColorizeLine(std::u16string_view message,
     if (found.kind != MessageKind::kCategory) {
         return std::nullopt;
     }
-    const CascadeRow& row = *found.row;
-    return ApplyColor(message, row.foreground, row.background, row.attribute);
+    return ColouredText{kRowSequences[static_cast<std::size_t>(found.row - kCascade.data())],
+                        message};
 }
 
 }  // namespace brawlhue
