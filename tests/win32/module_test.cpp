@@ -201,6 +201,11 @@ TEST(Module, ItsCoclassesListWhatTheyImplement) {
     }
 }
 
+BOOL CALLBACK CollectLanguage(HMODULE, LPCWSTR, LPCWSTR, WORD language, LONG_PTR found) {
+    reinterpret_cast<std::vector<WORD>*>(found)->push_back(language);
+    return TRUE;
+}
+
 // The languages under which each resource is stored, read from the file as any reader does.
 std::vector<WORD> ResourceLanguages(const wchar_t* type, WORD id) {
     std::vector<WORD> languages;
@@ -209,13 +214,8 @@ std::vector<WORD> ResourceLanguages(const wchar_t* type, WORD id) {
     if (file == nullptr) {
         return languages;
     }
-    ::EnumResourceLanguagesW(
-        file, type, MAKEINTRESOURCEW(id),
-        [](HMODULE, LPCWSTR, LPCWSTR, WORD language, LONG_PTR found) -> BOOL {
-            reinterpret_cast<std::vector<WORD>*>(found)->push_back(language);
-            return TRUE;
-        },
-        reinterpret_cast<LONG_PTR>(&languages));
+    ::EnumResourceLanguagesW(file, type, MAKEINTRESOURCEW(id), &CollectLanguage,
+                             reinterpret_cast<LONG_PTR>(&languages));
     ::FreeLibrary(file);
     return languages;
 }
