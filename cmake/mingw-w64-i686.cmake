@@ -1,22 +1,7 @@
 # Cross build for 32-bit Windows with Debian's mingw-w64 (posix threads).
-set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86)
-
 set(BRAWLHUE_MINGW_PREFIX i686-w64-mingw32)
-set(CMAKE_C_COMPILER ${BRAWLHUE_MINGW_PREFIX}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${BRAWLHUE_MINGW_PREFIX}-g++-posix)
-set(CMAKE_RC_COMPILER ${BRAWLHUE_MINGW_PREFIX}-windres)
-set(BRAWLHUE_WIDL ${BRAWLHUE_MINGW_PREFIX}-widl)
-
-set(CMAKE_FIND_ROOT_PATH /usr/${BRAWLHUE_MINGW_PREFIX})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-
-# Everything links statically, so the DLL and the programs need nothing beside system DLLs.
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
-set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 set(BRAWLHUE_WINE_LIBS /usr/lib/i386-linux-gnu/wine/i386-windows)
 set(BRAWLHUE_WINEARCH win32)
 set(BRAWLHUE_WINE_LOADER wine)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-w64-common.cmake)
