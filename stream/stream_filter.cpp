@@ -40,6 +40,8 @@ void RefuseClientCompression(std::string& to_client, std::uint8_t verb, std::uin
 
 }  // namespace
 
+static_assert(StreamFilter::kLineCap == LineAssembler::kLineCap);
+
 struct StreamFilter::State {
     explicit State(const StreamSettings& settings)
         : settings(settings), lines(to_client, settings.enabled) {}
@@ -118,7 +120,6 @@ struct StreamFilter::State {
 
     bool Room() const noexcept { return to_client.size() < kOutputBound; }
     void AnswerCommand(std::string_view typed);
-    void SendLine(std::string_view bytes) { lines.SendOwnLine(bytes); }
 
     StreamSettings settings;
     std::string to_client;
