@@ -341,6 +341,7 @@ class Faults(unittest.TestCase):
         self.proxy = Proxy(self.game.address, "--hold-ms", HOLD)
 
     def tearDown(self):
+        self.assertEqual(self.proxy.stop(), 0, self.proxy.log())
         self.proxy.close()
         self.game.close()
 
