@@ -14,8 +14,11 @@ from proxy_harness import (DO, IAC, MCCP2, SB, SE, WILL, FakeGame, Proxy, read_l
                            read_until, session_lines)
 
 LINES = session_lines()
-PLAIN = b"".join(LINES) * 24000  # about 75 MB of the sample session
-LATENCY_LINES = 3000
+PLAIN = b"".join(LINES) * 16000  # about 60 MB of the sample session
+LATENCY_LINES = 2000
+# Rounds taken in turn by every configuration, the best of each kept: a machine shared with
+# other work slows some rounds, rarely the same configuration every time.
+ROUNDS = 5
 
 
 def open_through(game, proxy):
@@ -80,27 +83,34 @@ def latency(game, proxy):
 
 def main():
     game = FakeGame()
-    rows = []
-    for name, extra in [("no proxy", None), ("relay (--off)", ["--off"]), ("brawlhue-proxy", [])]:
-        proxy = None if extra is None else Proxy(game.address, *extra)
-        try:
-            plain = max(throughput(game, proxy, False)[0] for _ in range(3))
-            # Without the proxy nobody inflates: no compressed figure.
-            inflated, wire = (max(throughput(game, proxy, True) for _ in range(3))
-                              if proxy is not None else (float("nan"), float("nan")))
-            p50, p99 = latency(game, proxy)
-            rows.append((name, plain, inflated, wire, p50, p99))
-        finally:
+    configurations = [("no proxy", None), ("relay (--off)", ["--off"]), ("brawlhue-proxy", [])]
+    proxies = [None if extra is None else Proxy(game.address, *extra)
+               for _, extra in configurations]
+    best = [[0.0, 0.0, 0.0, float("inf"), float("inf")] for _ in configurations]
+    try:
+        for _ in range(ROUNDS):
+            for row, proxy in zip(best, proxies):
+                row[0] = max(row[0], throughput(game, proxy, False)[0])
+                if proxy is not None:  # without the proxy nobody inflates
+                    inflated, wire = throughput(game, proxy, True)
+                    if inflated > row[1]:
+                        row[1], row[2] = inflated, wire
+                p50, p99 = latency(game, proxy)
+                row[3], row[4] = min(row[3], p50), min(row[4], p99)
+    finally:
+        for proxy in proxies:
             if proxy is not None:
                 proxy.stop()
                 proxy.close()
+    rows = [(name,) + tuple(row) for (name, _), row in zip(configurations, best)]
     game.close()
-    print("brawlhue-proxy, one connection on loopback, %.0f MB of the sample session"
-          % (len(PLAIN) / 1e6))
+    print("brawlhue-proxy, one connection on loopback, %.0f MB of the sample session; best of %d"
+          " rounds" % (len(PLAIN) / 1e6, ROUNDS))
     print("%-16s %12s %18s %14s %9s %9s" % ("", "plain MB/s", "compressed MB/s", "(wire MB/s)",
                                            "p50 us", "p99 us"))
     for name, plain, inflated, wire, p50, p99 in rows:
-        print("%-16s %12.1f %18.1f %14.1f %9.1f %9.1f" % (name, plain, inflated, wire, p50, p99))
+        compressed = "%18.1f %14.1f" % (inflated, wire) if inflated else "%18s %14s" % ("-", "-")
+        print("%-16s %12.1f %s %9.1f %9.1f" % (name, plain, compressed, p50, p99))
     relay, proxy = rows[1], rows[2]
     print("colouring's cost over the relay: plain %+.0f%%, compressed %+.0f%% of the time; "
           "added line latency p50 %+.1f us, p99 %+.1f us"
