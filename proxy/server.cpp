@@ -68,7 +68,15 @@ void Server::Stop() {
     for (Connection* connection : live_) {
         connection->RequestStop();
     }
-    asio::co_spawn(io_, CloseStragglers(), [](std::exception_ptr) {});
+    asio::co_spawn(io_, CloseStragglers(), [](std::exception_ptr failure) {
+        if (failure) {
+            try {
+                std::rethrow_exception(failure);
+            } catch (const std::exception& e) {
+                Log(std::string("closing the last connections: ") + e.what());
+            }
+        }
+    });
 }
 
 asio::awaitable<void> Server::CloseStragglers() {
