@@ -107,7 +107,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             drain();
         }
         at += piece;
-        now += std::chrono::milliseconds(cutter.Next() % 30);
+        // The game pauses longer than the hold time behind one piece in eight.
+        now += std::chrono::milliseconds(cutter.Next() % 8 == 0 ? 30 : 1);
         if (filter.HoldDeadline() && *filter.HoldDeadline() <= now) {
             filter.OnHoldExpired(now);
         }
