@@ -49,6 +49,7 @@ bool BlockLineReader::Next(Line& line) {
             static_cast<const char*>(std::memchr(data + searched_, '\n', end_ - searched_));
         if (newline != nullptr) {
             const auto after = static_cast<std::size_t>(newline - data) + 1;
+            whole_line_ = std::string_view(data + begin_, after - begin_);
             std::string_view body(data + begin_, after - 1 - begin_);
             begin_ = searched_ = after;
             LineEnding ending = LineEnding::kLf;
@@ -68,6 +69,7 @@ bool BlockLineReader::Next(Line& line) {
         return false;
     }
     line = {std::string_view(block_.data() + begin_, end_ - begin_), LineEnding::kNone};
+    whole_line_ = line.body;
     begin_ = searched_ = end_;
     return true;
 }

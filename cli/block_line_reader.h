@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string_view>
 #include <vector>
 
 #include "transcript/line_reader.h"
@@ -25,6 +26,10 @@ class BlockLineReader {
     // The errno value of the read error that ended the input; 0 when there was none.
     int error() const noexcept { return error_; }
 
+    // The bytes of the line last handed out with its ending: its body and ending as they stand
+    // in the input, one after the other. Valid as long as the line is.
+    std::string_view whole_line() const noexcept { return whole_line_; }
+
   private:
     // Moves the unread bytes to the front, grows the block when they fill it, and reads once
     // more. False at the end of the input or on a read error.
@@ -35,6 +40,7 @@ class BlockLineReader {
     std::size_t begin_ = 0;     // the first byte not yet handed out
     std::size_t searched_ = 0;  // bytes before this hold no "\n" behind begin_
     std::size_t end_ = 0;       // the end of the bytes read
+    std::string_view whole_line_;
     int error_ = 0;
     bool finished_ = false;
 };

@@ -6,12 +6,6 @@
 #include <cstring>
 
 namespace brawlhue::cli {
-namespace {
-
-constexpr std::size_t kBufferSize = 64 * 1024;
-
-}  // namespace
-
 Output::Output(std::FILE* stream)
     : stream_(stream), line_by_line_(isatty(fileno(stream)) != 0), pending_(new char[kBufferSize]) {
     if (!line_by_line_) {
@@ -44,7 +38,7 @@ bool Output::Drain() {
     return true;
 }
 
-bool Output::Write(std::string_view bytes) {
+bool Output::WriteOther(std::string_view bytes) {
     if (failed()) {
         return false;
     }

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <string_view>
 
@@ -22,7 +23,15 @@ class Output {
     Output& operator=(const Output&) = delete;
 
     // Each returns false once anything has failed; later calls then do nothing.
-    bool Write(std::string_view bytes);
+    bool Write(std::string_view bytes) {
+        // Most writes are a line that fits what is left of the buffer.
+        if (!failed() && !bytes.empty() && bytes.size() <= kBufferSize - pending_size_) {
+            std::memcpy(pending_.get() + pending_size_, bytes.data(), bytes.size());
+            pending_size_ += bytes.size();
+            return true;
+        }
+        return WriteOther(bytes);
+    }
     bool EndLine();  // after each complete line
     bool Flush();
 
@@ -30,6 +39,9 @@ class Output {
     int error() const noexcept { return error_; }  // the errno value of the first failure
 
   private:
+    static constexpr std::size_t kBufferSize = 64 * 1024;
+
+    bool WriteOther(std::string_view bytes);
     bool Fail();
     // Hands the gathered bytes to the stream.
     bool Drain();

@@ -55,7 +55,11 @@ template <typename Reader>
 int TranscriptFilter::RunLines(Reader& reader) {
     Line line;
     while (reader.Next(line)) {
-        const bool written = explain_ ? WriteExplanation(line) : WriteLine(line);
+        std::string_view whole_line;
+        if constexpr (requires { reader.whole_line(); }) {
+            whole_line = reader.whole_line();
+        }
+        const bool written = explain_ ? WriteExplanation(line) : WriteLine(line, whole_line);
         if (!written) {
             return 0;
         }
@@ -72,12 +76,17 @@ std::u16string_view TranscriptFilter::Decode(std::string_view bytes) {
     return {units_.data(), static_cast<std::size_t>(end - units_.data())};
 }
 
-bool TranscriptFilter::WriteLine(const Line& line) {
+bool TranscriptFilter::WriteLine(const Line& line, std::string_view whole_line) {
     // With colouring off no line is rebuilt, so none needs decoding.
     const std::optional<RebuiltLine> rebuilt =
         enabled_ == kColouringOff ? std::nullopt : FilterLine(Decode(line.body), enabled_);
     if (!rebuilt) {
-        // Not re-encoded: the line goes out as the very bytes that came in.
+        // Not re-encoded: the line goes out as the very bytes that came in, its ending with it
+        // when the reader has them in one piece.
+        if (!whole_line.empty()) {
+            output_.Write(whole_line);
+            return output_.EndLine();
+        }
         output_.Write(line.body);
     } else if (rebuilt->prompt.empty() || rebuilt->prompt.back() < 0x80) {
         // The rebuilt line is the line's own bytes with ASCII sequences put in: the reset, the

@@ -28,8 +28,9 @@ class TranscriptFilter {
   private:
     template <typename Reader>
     int RunLines(Reader& reader);
-    // False when the output failed.
-    bool WriteLine(const Line& line);
+    // False when the output failed. whole_line is the line's body and ending as they came in,
+    // when the reader has them in one piece; otherwise empty.
+    bool WriteLine(const Line& line, std::string_view whole_line);
     bool WriteExplanation(const Line& line);
     // The line's units, in units_.
     std::u16string_view Decode(std::string_view bytes);

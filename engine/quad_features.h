@@ -13,7 +13,7 @@
 
 namespace brawlhue {
 
-inline constexpr unsigned kQuadBucketBits = 14;
+inline constexpr unsigned kQuadBucketBits = 13;
 inline constexpr std::size_t kQuadBuckets = std::size_t{1} << kQuadBucketBits;
 inline constexpr std::size_t kFeatureCount = 128;
 

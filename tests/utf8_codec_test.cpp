@@ -63,11 +63,12 @@ TEST_P(DecodeTest, DecodesAndEncodesBack) {
     EXPECT_EQ(Encode(Decode(c.bytes)), c.bytes);
     EXPECT_EQ(Utf8Size(c.units), c.bytes.size());
 
-    // Between runs of ASCII long enough for the eight-byte steps, into caller's storage.
+    // Between runs of ASCII long enough for the sixteen- and eight-byte steps, into caller's
+    // storage.
     const std::string bytes =
-        "0123456789" + std::string(c.bytes) + "abcdefgh" + std::string(c.bytes) + "xyz";
-    const std::u16string units =
-        u"0123456789" + std::u16string(c.units) + u"abcdefgh" + std::u16string(c.units) + u"xyz";
+        "0123456789abcdefghij" + std::string(c.bytes) + "abcdefgh" + std::string(c.bytes) + "xyz";
+    const std::u16string units = u"0123456789abcdefghij" + std::u16string(c.units) + u"abcdefgh" +
+                                 std::u16string(c.units) + u"xyz";
     std::u16string storage(bytes.size(), u'\0');
     const char16_t* end = DecodeUtf8(bytes, storage.data());
     EXPECT_EQ(std::u16string_view(storage.data(), static_cast<std::size_t>(end - storage.data())),

@@ -1,8 +1,13 @@
 #include "transcript/utf8_codec.h"
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace brawlhue {
 namespace {
@@ -90,6 +95,28 @@ char* PutCodePoint(char32_t code_point, char* out) noexcept {
     return out;
 }
 
+// Four bytes, as the low half of a number, spread to one byte in each 16-bit lane.
+constexpr std::uint64_t SpreadFourBytes(std::uint64_t four) noexcept {
+    four = (four | (four << 16)) & 0x0000FFFF0000FFFFu;
+    return (four | (four << 8)) & 0x00FF00FF00FF00FFu;
+}
+
+// Writes the eight bytes read into `eight` (in memory order) as eight units.
+inline void WidenEightAscii(std::uint64_t eight, char16_t* out) noexcept {
+    if constexpr (std::endian::native == std::endian::little) {
+        const std::uint64_t low = SpreadFourBytes(eight & 0xFFFFFFFFu);
+        const std::uint64_t high = SpreadFourBytes(eight >> 32);
+        std::memcpy(out, &low, sizeof low);
+        std::memcpy(out + 4, &high, sizeof high);
+    } else {
+        unsigned char bytes[8];
+        std::memcpy(bytes, &eight, sizeof bytes);
+        for (int i = 0; i < 8; ++i) {
+            out[i] = bytes[i];
+        }
+    }
+}
+
 }  // namespace
 
 void DecodeUtf8(std::string_view bytes, std::u16string& units) {
@@ -104,19 +131,42 @@ char16_t* DecodeUtf8(std::string_view bytes, char16_t* out) noexcept {
     const auto* in = reinterpret_cast<const unsigned char*>(bytes.data());
     const unsigned char* const end = in + bytes.size();
     while (in != end) {
-        // Game text is mostly ASCII: eight bytes below 0x80 become eight units in one step,
-        // which the compiler turns into a few vector instructions.
+#if defined(__SSE2__)
+        // Where the processor has SSE2 (every x86-64 one), sixteen ASCII bytes a step.
+        while (end - in >= 16) {
+            const __m128i sixteen = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
+            if (_mm_movemask_epi8(sixteen) != 0) {
+                break;
+            }
+            const __m128i zero = _mm_setzero_si128();
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_unpacklo_epi8(sixteen, zero));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 8), _mm_unpackhi_epi8(sixteen, zero));
+            in += 16;
+            out += 16;
+        }
+#endif
+        // Game text is mostly ASCII: eight bytes below 0x80 become eight units in one step.
         while (end - in >= 8) {
             std::uint64_t eight;
             std::memcpy(&eight, in, sizeof eight);
             if ((eight & 0x8080808080808080u) != 0) {
                 break;
             }
-            for (int i = 0; i < 8; ++i) {
-                out[i] = in[i];
-            }
+            WidenEightAscii(eight, out);
             in += 8;
             out += 8;
+        }
+        // Fewer than eight bytes left: when the last eight bytes of the input are all ASCII,
+        // widen them in one step, writing again the units of those already done. Each ASCII
+        // byte is one unit wherever it stands, so those units come out the same.
+        const auto left = static_cast<std::size_t>(end - in);
+        if (left > 0 && left < 8 && bytes.size() >= 8) {
+            std::uint64_t last_eight;
+            std::memcpy(&last_eight, end - 8, sizeof last_eight);
+            if ((last_eight & 0x8080808080808080u) == 0) {
+                WidenEightAscii(last_eight, out + left - 8);
+                return out + left;
+            }
         }
         if (in == end) {
             break;
