@@ -13,10 +13,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "bench/corpus.h"
@@ -42,17 +45,33 @@ namespace {
 
 using Lines = std::vector<std::u16string>;
 
-// A set of received lines, with the UTF-8 form of each line's message for the peers that scan
-// UTF-8: they are handed it ready, so their times leave the conversion out.
-struct LineSet {
-    Lines lines;
-    std::vector<std::string> utf8_messages;
-
-    void Add(const std::u16string& line) {
-        lines.push_back(line);
-        utf8_messages.emplace_back();
-        brawlhue::EncodeUtf8(brawlhue::GetNonPrompt(line), utf8_messages.back());
+// A set of received lines, held one after another in one block as a client's receive buffer
+// holds them, so that no peer's time depends on where an allocator put each line; with the UTF-8
+// form of each line's message ready for the timing of the UTF-8 peers that leaves their
+// conversion out.
+class LineSet {
+  public:
+    void Add(std::u16string_view line) {
+        spans_.push_back({units_.size(), line.size()});
+        units_ += line;
+        const std::size_t before = utf8_.size();
+        brawlhue::EncodeUtf8(brawlhue::GetNonPrompt(line), utf8_);
+        utf8_spans_.push_back({before, utf8_.size() - before});
     }
+
+    std::size_t size() const noexcept { return spans_.size(); }
+    std::u16string_view line(std::size_t i) const noexcept {
+        return {units_.data() + spans_[i].first, spans_[i].second};
+    }
+    std::string_view utf8_message(std::size_t i) const noexcept {
+        return {utf8_.data() + utf8_spans_[i].first, utf8_spans_[i].second};
+    }
+
+  private:
+    std::u16string units_;
+    std::vector<std::pair<std::size_t, std::size_t>> spans_;  // offset and length
+    std::string utf8_;
+    std::vector<std::pair<std::size_t, std::size_t>> utf8_spans_;
 };
 
 // Classifies line i of a set; what it returns only has to defeat the optimiser.
@@ -92,12 +111,12 @@ int EngineVerdict(std::u16string_view line) {
 
 // A peer must decide every line of the corpus as the engine does before its time means anything.
 void RequireSameVerdicts(const char* who, const LineSet& set, const Verdict& verdict) {
-    for (std::size_t i = 0; i < set.lines.size(); ++i) {
-        const int expected = EngineVerdict(set.lines[i]);
+    for (std::size_t i = 0; i < set.size(); ++i) {
+        const int expected = EngineVerdict(set.line(i));
         const int got = verdict(set, i);
         if (got != expected) {
             std::string shown;
-            brawlhue::EncodeUtf8(set.lines[i], shown);
+            brawlhue::EncodeUtf8(set.line(i), shown);
             std::fprintf(stderr, "%s decides line %zu differently (%d, engine %d): %s\n", who, i,
                          got, expected, shown.c_str());
             std::exit(1);
@@ -114,30 +133,57 @@ int OnePass(std::u16string_view line) {
     return static_cast<int>(sum & 1);
 }
 
-void RunOver(benchmark::State& state, const LineSet& set, const Classifier& classify) {
-    for (auto _ : state) {
-        for (std::size_t i = 0; i < set.lines.size(); ++i) {
-            benchmark::DoNotOptimize(classify(set, i));
-        }
+// One pass of a classifier over a set of lines.
+void PassOver(const LineSet& set, const Classifier& classify) {
+    for (std::size_t i = 0; i < set.size(); ++i) {
+        benchmark::DoNotOptimize(classify(set, i));
     }
-    state.counters["lines"] = static_cast<double>(set.lines.size());
 }
 
-// Collects ns per line for each benchmark, for the table printed at the end.
-class TableReporter : public benchmark::ConsoleReporter {
-  public:
-    std::map<std::string, double> ns_per_line;
+constexpr int kRounds = 7;
+constexpr double kMinSecondsPerTurn = 0.05;
 
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& run : runs) {
-            const double lines = run.counters.at("lines");
-            // CPU time: on a shared machine, other processes taking the core only add wall time.
-            ns_per_line[run.benchmark_name()] =
-                run.cpu_accumulated_time * 1e9 / static_cast<double>(run.iterations) / lines;
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
+// Something timed for the table: one pass over `lines` lines.
+struct Measurement {
+    std::string name;
+    std::function<void()> pass;
+    std::size_t lines;
 };
+
+double ThreadCpuSeconds() {
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+}
+
+// ns per line of each measurement: the least over `rounds` rounds, each round timing every
+// measurement in turn for at least min_seconds of this thread's CPU time. Taking turns puts the
+// engine and its peers under the same conditions on a shared machine, and other work there only
+// ever adds time, so the least is the best estimate of each one's own cost.
+std::map<std::string, double> MeasureInterleaved(const std::vector<Measurement>& measurements,
+                                                 int rounds, double min_seconds) {
+    std::map<std::string, double> ns_per_line;
+    for (int round = 0; round < rounds; ++round) {
+        for (const Measurement& measurement : measurements) {
+            measurement.pass();  // warm the caches and the branch predictors
+            std::size_t passes = 0;
+            const double start = ThreadCpuSeconds();
+            double elapsed = 0;
+            do {
+                measurement.pass();
+                ++passes;
+                elapsed = ThreadCpuSeconds() - start;
+            } while (elapsed < min_seconds);
+            const double ns = elapsed * 1e9 / static_cast<double>(passes * measurement.lines);
+            const auto [at, added] = ns_per_line.emplace(measurement.name, ns);
+            if (!added && ns < at->second) {
+                at->second = ns;
+            }
+        }
+        std::fprintf(stderr, "round %d of %d measured\n", round + 1, rounds);
+    }
+    return ns_per_line;
+}
 
 // A line that makes every "*" of the unanchored patterns search all of it.
 std::u16string LongLine(std::size_t units) {
@@ -220,27 +266,38 @@ int WriteCorpus(const char* path) {
 
 // The command's own path in process: the corpus file read, decoded, filtered, encoded and
 // written by the same TranscriptFilter and Output that brawlhue's main uses, to /dev/null.
-void RunCommandPath(benchmark::State& state, const char* corpus_path, std::size_t lines) {
-    std::FILE* input = std::fopen(corpus_path, "rb");
-    std::FILE* discard = std::fopen("/dev/null", "wb");
-    if (input == nullptr || discard == nullptr) {
-        state.SkipWithError("cannot open the corpus file or /dev/null");
-        return;
-    }
-    {
-        brawlhue::cli::Output output(discard);
-        const brawlhue::cli::Options options;
-        brawlhue::cli::TranscriptFilter filter(options, output);
-        for (auto _ : state) {
-            std::rewind(input);
-            benchmark::DoNotOptimize(filter.Run(input));
+class CommandPath {
+  public:
+    explicit CommandPath(const char* corpus_path)
+        : input_(std::fopen(corpus_path, "rb")), discard_(std::fopen("/dev/null", "wb")) {
+        if (input_ == nullptr || discard_ == nullptr) {
+            std::perror("the corpus file or /dev/null");
+            std::exit(1);
         }
-        output.Flush();
+        output_ = std::make_unique<brawlhue::cli::Output>(discard_);
+        filter_ = std::make_unique<brawlhue::cli::TranscriptFilter>(options_, *output_);
     }
-    std::fclose(input);
-    std::fclose(discard);
-    state.counters["lines"] = static_cast<double>(lines);
-}
+    ~CommandPath() {
+        filter_.reset();
+        output_.reset();
+        std::fclose(input_);
+        std::fclose(discard_);
+    }
+    CommandPath(const CommandPath&) = delete;
+    CommandPath& operator=(const CommandPath&) = delete;
+
+    void Pass() {
+        std::rewind(input_);
+        benchmark::DoNotOptimize(filter_->Run(input_));
+    }
+
+  private:
+    std::FILE* input_;
+    std::FILE* discard_;
+    const brawlhue::cli::Options options_;
+    std::unique_ptr<brawlhue::cli::Output> output_;
+    std::unique_ptr<brawlhue::cli::TranscriptFilter> filter_;
+};
 
 // CPU time (user and system) of the brawlhue program itself, start-up included, over a file,
 // output to /dev/null; negative when it did not run to a clean end.
@@ -290,6 +347,8 @@ int main(int argc, char** argv) {
     if (argc == 2 && std::string_view(argv[1]).starts_with("--write-corpus=")) {
         return WriteCorpus(argv[1] + std::strlen("--write-corpus="));
     }
+    // Google Benchmark's options (make bench passes --benchmark_min_time) are accepted and have
+    // no effect: the table is measured in rounds below.
     benchmark::Initialize(&argc, argv);
     const Lines corpus = brawlhue::bench::MakeCorpus();
     const Buckets buckets = SortCorpus(corpus);
@@ -299,39 +358,57 @@ int main(int argc, char** argv) {
     std::vector<Peer> peers{
         {"engine",
          [](const LineSet& set, std::size_t i) {
-             return brawlhue::FilterLine(set.lines[i], -1).has_value() ? 1 : 0;
+             return brawlhue::FilterLine(set.line(i), -1).has_value() ? 1 : 0;
          },
          {}},
         {"plain",
          [](const LineSet& set, std::size_t i) {
-             return brawlhue::reference::PlainCascade(GetNonPrompt(set.lines[i]));
+             return brawlhue::reference::PlainCascade(GetNonPrompt(set.line(i)));
          },
          {}},
         {"regex",
          [&regex](const LineSet& set, std::size_t i) {
-             return regex.Classify(GetNonPrompt(set.lines[i]));
+             return regex.Classify(GetNonPrompt(set.line(i)));
          },
          {}},
     };
     peers[1].verdict = peers[1].classify;
     peers[2].verdict = peers[2].classify;
+    // The UTF-8 peers are given the same UTF-16 lines as the others, so converting the message
+    // is part of their work, as it would be in a client that holds UTF-16 text. Each is also
+    // timed on the mix with the UTF-8 ready (the "ready" rows below the table).
+    std::string utf8;  // reused: the conversion allocates nothing once it has grown
+    std::vector<Peer> ready_peers;
 #ifdef BRAWLHUE_HAVE_HYPERSCAN
     const brawlhue::bench::HyperscanCascade hyperscan;
-    peers.push_back({"hyperscan", [&hyperscan](const LineSet& set, std::size_t i) {
-                         return hyperscan.Classify(GetNonPrompt(set.lines[i]),
-                                                   set.utf8_messages[i]);
+    peers.push_back({"hyperscan", [&hyperscan, &utf8](const LineSet& set, std::size_t i) {
+                         const std::u16string_view message = GetNonPrompt(set.line(i));
+                         utf8.clear();
+                         brawlhue::EncodeUtf8(message, utf8);
+                         return hyperscan.Classify(message, utf8);
                      }});
     peers.back().verdict = peers.back().classify;
+    ready_peers.push_back({"hyperscan", [&hyperscan](const LineSet& set, std::size_t i) {
+                               return hyperscan.Classify(GetNonPrompt(set.line(i)),
+                                                         set.utf8_message(i));
+                           }});
 #endif
 #ifdef BRAWLHUE_HAVE_RE2
     const brawlhue::bench::Re2SetCascade re2_set;
-    peers.push_back({"re2set", [&re2_set](const LineSet& set, std::size_t i) {
-                         return re2_set.Classify(GetNonPrompt(set.lines[i]), set.utf8_messages[i]);
+    peers.push_back({"re2set", [&re2_set, &utf8](const LineSet& set, std::size_t i) {
+                         const std::u16string_view message = GetNonPrompt(set.line(i));
+                         utf8.clear();
+                         brawlhue::EncodeUtf8(message, utf8);
+                         return re2_set.Classify(message, utf8);
                      }});
     peers.back().verdict = peers.back().classify;
+    ready_peers.push_back({"re2set", [&re2_set](const LineSet& set, std::size_t i) {
+                               return re2_set.Classify(GetNonPrompt(set.line(i)),
+                                                       set.utf8_message(i));
+                           }});
 #endif
     peers.push_back(
-        {"onepass", [](const LineSet& set, std::size_t i) { return OnePass(set.lines[i]); }, {}});
+        {"onepass", [](const LineSet& set, std::size_t i) { return OnePass(set.line(i)); }, {}});
 
     for (const Peer& peer : peers) {
         if (peer.verdict) {
@@ -349,14 +426,22 @@ int main(int argc, char** argv) {
         {"coloured", &buckets.coloured},
         {"speech", &buckets.speech},
     };
+    std::vector<Measurement> measurements;
     for (const Peer& peer : peers) {
         for (const auto& [set, lines] : sets) {
-            const std::string name = std::string(peer.name) + "/" + set;
-            benchmark::RegisterBenchmark(
-                name.c_str(), [lines = lines, classify = peer.classify](benchmark::State& state) {
-                    RunOver(state, *lines, classify);
-                });
+            measurements.push_back(
+                {std::string(peer.name) + "/" + set,
+                 [lines = lines, classify = peer.classify] { PassOver(*lines, classify); },
+                 lines->size()});
         }
+    }
+
+    for (const Peer& peer : ready_peers) {
+        RequireSameVerdicts(peer.name, buckets.mix, peer.classify);
+        measurements.push_back(
+            {std::string(peer.name) + "-ready/mix",
+             [&set = buckets.mix, classify = peer.classify] { PassOver(set, classify); },
+             buckets.mix.size()});
     }
 
     // The command's path over the corpus as a file, beside the engine on the same lines.
@@ -366,26 +451,24 @@ int main(int argc, char** argv) {
         !WriteCorpusFile(process_path.c_str(), corpus, 10)) {
         return 1;
     }
-    benchmark::RegisterBenchmark("command/mix", [&](benchmark::State& state) {
-        RunCommandPath(state, corpus_path.c_str(), corpus.size());
-    });
+    CommandPath command_path(corpus_path.c_str());
+    measurements.push_back(
+        {"command/mix", [&command_path] { command_path.Pass(); }, corpus.size()});
 
     // The 1 KB lines are the 1024 consecutive slices of the 1 MB line, so both are read from
     // memory alike and the ratio shows the cost per unit, not the cache.
     LineSet megabyte;
     megabyte.Add(LongLine(1024 * 1024));
     LineSet kilobyte;
-    for (std::size_t at = 0; at < megabyte.lines[0].size(); at += 1024) {
-        kilobyte.Add(megabyte.lines[0].substr(at, 1024));
+    for (std::size_t at = 0; at < megabyte.line(0).size(); at += 1024) {
+        kilobyte.Add(megabyte.line(0).substr(at, 1024));
     }
     const Classifier& engine = peers[0].classify;
-    benchmark::RegisterBenchmark(
-        "engine/1KB", [&](benchmark::State& state) { RunOver(state, kilobyte, engine); });
-    benchmark::RegisterBenchmark(
-        "engine/1MB", [&](benchmark::State& state) { RunOver(state, megabyte, engine); });
+    measurements.push_back({"engine/1KB", [&] { PassOver(kilobyte, engine); }, kilobyte.size()});
+    measurements.push_back({"engine/1MB", [&] { PassOver(megabyte, engine); }, megabyte.size()});
 
-    TableReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
+    const std::map<std::string, double> ns_per_line =
+        MeasureInterleaved(measurements, kRounds, kMinSecondsPerTurn);
 
     // The program as a process: start-up, the file ten times over, and the same with no line.
     const double process_seconds = BestProcessTime(process_path.c_str());
@@ -393,12 +476,12 @@ int main(int argc, char** argv) {
     std::remove(corpus_path.c_str());
     std::remove(process_path.c_str());
 
-    auto ns = [&](const std::string& name) { return reporter.ns_per_line[name]; };
+    auto ns = [&](const std::string& name) { return ns_per_line.at(name); };
     std::printf(
         "\nns per line (corpus of %zu lines: %zu uncoloured, %zu coloured, %zu speech; "
         "%zu messages hold a surrogate and go to the plain cascade in the UTF-8 peers)\n",
-        corpus.size(), buckets.uncoloured.lines.size(), buckets.coloured.lines.size(),
-        buckets.speech.lines.size(), unit_wildcard_lines);
+        corpus.size(), buckets.uncoloured.size(), buckets.coloured.size(), buckets.speech.size(),
+        unit_wildcard_lines);
     std::printf("%-11s", "lines");
     for (const Peer& peer : peers) {
         std::printf(" %10s", peer.name);
@@ -419,6 +502,14 @@ int main(int argc, char** argv) {
         std::printf(" %13.1fx\n", e / ns(std::string("onepass/") + set));
     }
 
+    for (const Peer& peer : ready_peers) {
+        const double ready = ns(std::string(peer.name) + "-ready/mix");
+        std::printf(
+            "%s on the mix with each message's UTF-8 ready: %.1f ns per line, %.1fx the "
+            "engine\n",
+            peer.name, ready, ready / ns("engine/mix"));
+    }
+
     const double command = ns("command/mix");
     const double engine_mix = ns("engine/mix");
     std::printf(
@@ -435,6 +526,5 @@ int main(int argc, char** argv) {
         "\nlinear cost: 1 MB line %.0f ns, 1 KB line %.0f ns, ratio %.0f "
         "(1024 would be exactly linear)\n",
         ns("engine/1MB"), ns("engine/1KB"), ns("engine/1MB") / ns("engine/1KB"));
-    benchmark::Shutdown();
     return 0;
 }
