@@ -5,6 +5,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <iterator>
 #include <string>
 #include <string_view>
 
@@ -95,14 +96,16 @@ constexpr bool EqualsLowered(std::u16string_view name, std::u16string_view lower
     return true;
 }
 
+// The index of the row with the name, or N for none. (An index rather than a pointer: some
+// compilers cannot compare a pointer into a table with null while evaluating a constant.)
 template <typename Row, std::size_t N>
-constexpr const Row* FindName(const Row (&rows)[N], std::u16string_view name) noexcept {
-    for (const Row& row : rows) {
-        if (EqualsLowered(name, row.name)) {
-            return &row;
+constexpr std::size_t FindName(const Row (&rows)[N], std::u16string_view name) noexcept {
+    for (std::size_t i = 0; i < N; ++i) {
+        if (EqualsLowered(name, rows[i].name)) {
+            return i;
         }
     }
-    return nullptr;
+    return N;
 }
 
 }  // namespace colour_detail
@@ -115,16 +118,17 @@ constexpr ColourSequence BuildColourSequence(std::u16string_view foreground,
                                              std::u16string_view attribute) noexcept {
     using namespace colour_detail;
     ColourSequence sequence;
-    const ColourName* fore = FindName(kColours, foreground);
-    if (fore == nullptr) {
+    const std::size_t fore = FindName(kColours, foreground);
+    if (fore == std::size(kColours)) {
         sequence.Append(kResetCode);
     } else {
-        sequence.Append(fore->foreground);
-        if (const ColourName* back = FindName(kColours, background)) {
-            sequence.Append(back->background);
+        sequence.Append(kColours[fore].foreground);
+        if (const std::size_t back = FindName(kColours, background); back < std::size(kColours)) {
+            sequence.Append(kColours[back].background);
         }
-        if (const AttributeName* attr = FindName(kAttributes, attribute)) {
-            sequence.Append(attr->code);
+        if (const std::size_t attr = FindName(kAttributes, attribute);
+            attr < std::size(kAttributes)) {
+            sequence.Append(kAttributes[attr].code);
         }
     }
     sequence.Append(kCodeEnd);
