@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <utility>
 
 #include "engine/category_tables.h"
 #include "engine/compiled_entry.h"
@@ -145,18 +146,31 @@ struct KeyQuad {
 // How seldom a unit stands in game text, for choosing keys: capitals open most lines and "."
 // ends them, so they count as common letters do.
 constexpr int KeyRarity(char16_t c) {
-    if (c == u' ') {
-        return 0;
+    switch (c) {
+        case u' ':
+            return 0;
+        case u'e':
+        case u't':
+        case u'a':
+        case u'o':
+        case u'i':
+        case u'n':
+        case u's':
+        case u'h':
+        case u'r':
+        case u'd':
+        case u'l':
+        case u'u':
+        case u'.':
+            return 1;
+        case u',':
+            return 2;
+        case u'\'':
+            // Apostrophes open speech and end possessives; few lines of plain text hold them.
+            return 4;
+        default:
+            return c >= u'A' && c <= u'Z' ? 1 : 3;
     }
-    if (std::u16string_view(u"etaoinshrdlu.").find(c) != std::u16string_view::npos ||
-        (c >= u'A' && c <= u'Z')) {
-        return 1;
-    }
-    if (c == u',') {
-        return 2;
-    }
-    // Apostrophes open speech and end possessives; they stand in few lines of plain text.
-    return c == u'\'' ? 4 : 3;
 }
 
 // Every quad of ordinary units in every text of the tables, sorted, so that a quad's count tells
@@ -186,9 +200,24 @@ constexpr auto kTableQuads = [] {
     return quads;
 }();
 
+// A plain binary search: it runs while compiling, where compilers bound the steps of a constant.
 constexpr int TimesInTables(std::uint64_t quad) {
-    const auto range = std::equal_range(kTableQuads.begin(), kTableQuads.end(), quad);
-    return static_cast<int>(range.second - range.first);
+    const std::uint64_t* const quads = kTableQuads.data();
+    std::size_t low = 0;
+    std::size_t high = kTableQuads.size();
+    while (low < high) {
+        const std::size_t middle = (low + high) / 2;
+        if (quads[middle] < quad) {
+            low = middle + 1;
+        } else {
+            high = middle;
+        }
+    }
+    int count = 0;
+    for (; low < kTableQuads.size() && quads[low] == quad; ++low) {
+        ++count;
+    }
+    return count;
 }
 
 // The best key quad of the text, leaving out the quad `other` (a second key must differ from
@@ -203,15 +232,53 @@ constexpr KeyQuad ChooseKeyQuad(std::u16string_view text, KeyQuad other = {}) {
             ordinary = ordinary && !compiled_detail::IsWildcard(text[k]);
             score += KeyRarity(text[k]);
         }
+        // A quad stands at least once in the tables, so its count only lowers the score: one
+        // that cannot win on its units alone is not looked up (this runs while compiling).
+        if (!ordinary || score <= best_score) {
+            continue;
+        }
         const std::uint64_t quad = QuadValue(text[i], text[i + 1], text[i + 2], text[i + 3]);
         score -= TimesInTables(quad) - 1;
-        if (ordinary && score > best_score && !(other.found && other.quad == quad)) {
+        if (score > best_score && !(other.found && other.quad == quad)) {
             best_score = score;
             key = {true, quad};
         }
     }
     return key;
 }
+
+// Each entry's two keys, in kAllTests order, chosen test by test in constants of their own:
+// compilers bound the work of evaluating any one constant.
+struct EntryKeys {
+    KeyQuad first;
+    KeyQuad second;
+};
+
+template <std::size_t Test>
+constexpr auto kTestKeys = [] {
+    std::array<EntryKeys, kCompiledTests[Test].size()> keys{};
+    for (std::size_t e = 0; e < keys.size(); ++e) {
+        const std::u16string_view text = kCompiledTests[Test][e].text;
+        const KeyQuad first = ChooseKeyQuad(text);
+        keys[e] = {first, first.found ? ChooseKeyQuad(text, first) : KeyQuad{}};
+    }
+    return keys;
+}();
+
+template <std::size_t... Tests>
+constexpr std::array<EntryKeys, kEntryCount> GatherKeys(std::index_sequence<Tests...>) {
+    std::array<EntryKeys, kEntryCount> keys{};
+    std::size_t n = 0;
+    auto append = [&](const auto& test_keys) {
+        for (const EntryKeys& entry_keys : test_keys) {
+            keys[n++] = entry_keys;
+        }
+    };
+    (append(kTestKeys<Tests>), ...);
+    return keys;
+}
+
+constexpr auto kEntryKeys = GatherKeys(std::make_index_sequence<kAllTests.size()>{});
 
 struct PatternIndex {
     std::array<const CompiledEntry*, kEntryCount> entries{};
@@ -237,12 +304,18 @@ constexpr void IndexEnds(PatternIndex& index, const CompiledEntry& entry, std::s
     const bool open_first = !entry.exact && (first == u'*' || first == u'?');
     const bool open_last = !entry.exact && (last == u'*' || last == u'?');
     for (std::size_t slot = 0; slot < kUnitSlots; ++slot) {
-        if (open_first || UnitSlot(first) == slot) {
+        if (open_first) {
             index.by_first_unit[slot].Add(n);
         }
-        if (open_last || UnitSlot(last) == slot) {
+        if (open_last) {
             index.by_last_unit[slot].Add(n);
         }
+    }
+    if (!open_first) {
+        index.by_first_unit[UnitSlot(first)].Add(n);
+    }
+    if (!open_last) {
+        index.by_last_unit[UnitSlot(last)].Add(n);
     }
     if (entry.min_length == 0) {
         index.fits_empty_line.Add(n);
@@ -261,17 +334,16 @@ constexpr std::uint8_t FeatureFor(PatternIndex& index, std::uint64_t quad,
     return feature;
 }
 
-constexpr void IndexKey(PatternIndex& index, const CompiledEntry& entry, std::size_t n,
-                        std::size_t& features_used) {
-    const KeyQuad key = ChooseKeyQuad(entry.text);
+constexpr void IndexKey(PatternIndex& index, std::size_t n, std::size_t& features_used) {
+    const EntryKeys& keys = kEntryKeys[n];
     index.second_feature[n] = QuadTable::kNone;
-    if (!key.found) {
+    if (!keys.first.found) {
         index.without_key.Add(n);
         return;
     }
-    index.by_feature[FeatureFor(index, key.quad, features_used)].Add(n);
-    if (const KeyQuad second = ChooseKeyQuad(entry.text, key); second.found) {
-        index.second_feature[n] = FeatureFor(index, second.quad, features_used);
+    index.by_feature[FeatureFor(index, keys.first.quad, features_used)].Add(n);
+    if (keys.second.found) {
+        index.second_feature[n] = FeatureFor(index, keys.second.quad, features_used);
     }
 }
 
@@ -285,7 +357,7 @@ constexpr PatternIndex kPatternIndex = [] {
             index.entries[n] = &entry;
             index.test_of[n] = static_cast<std::uint8_t>(t);
             IndexEnds(index, entry, n);
-            IndexKey(index, entry, n, features_used);
+            IndexKey(index, n, features_used);
             ++n;
         }
     }
