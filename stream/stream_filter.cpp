@@ -132,6 +132,8 @@ struct StreamFilter::State {
     Inflater inflater;
     // Inflated bytes the parser has not taken yet (it stopped at the output bound).
     std::span<const std::uint8_t> inflated;
+    // zlib met damage behind the bytes in inflated: the stream fails once they are parsed.
+    bool corrupt = false;
     // The parser just took the end of IAC SB 86 ... IAC SE: compression begins behind it.
     bool compression_starts = false;
     // Inside a subnegotiation of a compression option: neither forwarded nor answered.
@@ -199,6 +201,10 @@ std::size_t StreamFilter::State::Pump(std::span<const std::uint8_t> bytes, bool 
             inflated = inflated.subspan(server_parser.Feed(inflated, sink));
             continue;
         }
+        if (corrupt) {
+            Fail();
+            break;
+        }
         if (inflater.active()) {
             if (bytes.empty() && !inflater.has_more()) {
                 break;
@@ -208,7 +214,9 @@ std::size_t StreamFilter::State::Pump(std::span<const std::uint8_t> bytes, bool 
             bytes = bytes.subspan(step.taken);
             inflated = step.output;
             if (step.status == Inflater::Status::kCorrupt) {
-                Fail();
+                // What zlib inflated before it met the damage is the game's own text: it goes
+                // out first, and the stream fails once the parser has taken all of it.
+                corrupt = true;
             } else if (step.taken == 0 && step.output.empty() &&
                        step.status == Inflater::Status::kGoing) {
                 break;  // zlib needs input it was not given
@@ -232,7 +240,7 @@ std::size_t StreamFilter::State::Pump(std::span<const std::uint8_t> bytes, bool 
 }
 
 void StreamFilter::State::Fail() {
-    // What was inflated before the damage is the game's own text; nothing after it is shown.
+    // Nothing after the damage is shown; the unfinished line before it goes out as it is.
     inflated = {};
     lines.SendHeld();
     lines.SendOwnLine(kUnreadableStreamLine);
@@ -284,7 +292,7 @@ std::size_t StreamFilter::FromServer(std::span<const std::uint8_t> bytes, Clock:
 
 bool StreamFilter::HasPendingOutput() const noexcept {
     const State& state = *state_;
-    return !state.failed && (!state.inflated.empty() || state.inflater.has_more());
+    return !state.failed && (!state.inflated.empty() || state.corrupt || state.inflater.has_more());
 }
 
 void StreamFilter::FromClient(std::span<const std::uint8_t> bytes, Clock::time_point) {

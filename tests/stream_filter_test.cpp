@@ -46,6 +46,21 @@ std::string Compressed(std::string_view plain) {
     return out;
 }
 
+// A compressed stream that goes on: flushed to a byte boundary, with no end.
+std::string CompressedUnfinished(std::string_view plain) {
+    z_stream stream{};
+    deflateInit(&stream, Z_DEFAULT_COMPRESSION);
+    std::string out(deflateBound(&stream, static_cast<uLong>(plain.size())) + 16, '\0');
+    stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(plain.data()));
+    stream.avail_in = static_cast<uInt>(plain.size());
+    stream.next_out = reinterpret_cast<Bytef*>(out.data());
+    stream.avail_out = static_cast<uInt>(out.size());
+    deflate(&stream, Z_SYNC_FLUSH);
+    out.resize(out.size() - stream.avail_out);
+    deflateEnd(&stream);
+    return out;
+}
+
 // What happens to the filter, in order.
 struct Step {
     enum Kind { kServer, kClient, kPause, kEnd } kind;
@@ -265,6 +280,13 @@ const std::vector<Case>& Cases() {
          {Server("Hi" + kSb + kMccp2 + kSe + "\x78\x9C\xFF\xFF\xFF\xFF" + "never shown\r\n")},
          "Hi\r\nBrawlhue: the game's compressed data cannot be read; the connection is "
          "closed.\r\n"},
+        {"lines inflated before the damage still go out",
+         {Server(kSb + kMccp2 + kSe +
+                 CompressedUnfinished("You hit the troll's head\r\nOuch!\r\n* HP:12 > ") +
+                 "\xFF\xFF\xFF\xFF" + "never shown\r\n")},
+         kReset + OwnHit("You hit the troll's head") + "\r\n" + kReset + OnYou("Ouch!") +
+             "\r\n* HP:12 > \r\nBrawlhue: the game's compressed data cannot be read; the "
+             "connection is closed.\r\n"},
     };
     return cases;
 }
