@@ -26,31 +26,42 @@ void AppendTelnetText(std::string_view bytes, std::string& out) {
     out.append(bytes, from);
 }
 
-void LineAssembler::Text(std::uint8_t byte) {
+std::size_t LineAssembler::Text(std::span<const std::uint8_t> bytes) {
+    if (bytes.empty()) {
+        return 0;
+    }
     if (after_line_feed_) {
         after_line_feed_ = false;
-        if (byte == '\r') {
+        if (bytes.front() == '\r') {
             // LF CR, as Diku-family servers end their lines: the next line must start clean,
             // or its prompt would not be recognised.
             out_ += '\r';
-            return;
+            return 1;
         }
     }
-    if (byte == '\n') {
-        EndLine();
-        return;
+    const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    const std::size_t line_feed = text.find('\n');
+    std::string_view body = text.substr(0, line_feed);
+    if (!over_cap_) {
+        // line_ stays below the cap: it is sent and left behind the moment it reaches it.
+        const std::size_t room = kLineCap - line_.size();
+        line_.append(body.substr(0, room));
+        if (body.size() >= room) {
+            SendHeld();
+            over_cap_ = true;
+            line_.clear();
+            sent_ = 0;
+            body.remove_prefix(room);
+        } else {
+            body = {};
+        }
     }
-    if (over_cap_) {
-        AppendTelnetText(std::string_view(reinterpret_cast<const char*>(&byte), 1), out_);
-        return;
+    AppendTelnetText(body, out_);
+    if (line_feed == std::string_view::npos) {
+        return bytes.size();
     }
-    line_ += static_cast<char>(byte);
-    if (line_.size() >= kLineCap) {
-        SendHeld();
-        over_cap_ = true;
-        line_.clear();
-        sent_ = 0;
-    }
+    EndLine();
+    return line_feed + 1;
 }
 
 void LineAssembler::SendHeld() {
@@ -93,10 +104,12 @@ void LineAssembler::EndLine() {
         rebuilt->CopyTo(rebuilt_.data());
         encoded_.clear();
         EncodeUtf8(rebuilt_, encoded_);
-        prompt_.clear();
-        EncodeUtf8(rebuilt->prompt, prompt_);
         // Part of the prompt may already be on the screen: then the reset comes after it, and
         // the rest of the line follows. If the message had begun, it goes on uncoloured.
+        prompt_.clear();
+        if (sent_ > 0) {
+            EncodeUtf8(rebuilt->prompt, prompt_);
+        }
         if (sent_ <= prompt_.size()) {
             const std::string_view encoded(encoded_);
             AppendTelnetText(encoded.substr(0, kReset.size()), out_);

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -22,7 +23,10 @@ class LineAssembler {
     LineAssembler(std::string& out, std::int16_t enabled) : out_(out), enabled_(enabled) {}
 
     // One byte of the game's text, with IAC IAC already undone.
-    void Text(std::uint8_t byte);
+    void Text(std::uint8_t byte) { Text(std::span<const std::uint8_t>(&byte, 1)); }
+    // Bytes of the game's text (no IAC among them), taken up to and including the first line
+    // feed; returns how many were taken, so that the caller may check its room between lines.
+    std::size_t Text(std::span<const std::uint8_t> bytes);
     // Sends what has arrived of the unfinished line and was not sent yet.
     void SendHeld();
     bool holding() const noexcept { return line_.size() > sent_; }

@@ -57,6 +57,17 @@ struct StreamFilter::State {
             state.lines.Text(byte);
             return state.Room();
         }
+        // Line by line, so that the output stops at its bound where it would byte by byte.
+        std::size_t TextRun(std::span<const std::uint8_t> bytes) {
+            std::size_t used = 0;
+            while (used < bytes.size()) {
+                used += state.lines.Text(bytes.subspan(used));
+                if (!state.Room()) {
+                    break;
+                }
+            }
+            return used;
+        }
         bool Command(std::uint8_t command) {
             state.lines.SendHeld();
             AppendCommand(state.to_client, command);

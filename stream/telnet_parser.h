@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <span>
 #include <string_view>
 
@@ -33,6 +34,9 @@ constexpr bool IsCompressionOption(std::uint8_t option) noexcept {
 
 // A sink has these members; each returns true to go on, false to stop right after that byte:
 //   bool Text(std::uint8_t byte);                   a byte of text (IAC IAC gives 0xFF)
+// and may have, to take a run of text bytes at once:
+//   std::size_t TextRun(std::span<const std::uint8_t> bytes);  bytes of text without IAC;
+//                                                   returns how many it took, fewer to stop
 //   bool Command(std::uint8_t command);             IAC command: GA, EOR, NOP, any other byte
 //   bool Negotiation(std::uint8_t verb, std::uint8_t option);   IAC WILL|WONT|DO|DONT option
 //   bool SubnegotiationStart(std::uint8_t option);  IAC SB option
@@ -93,6 +97,17 @@ std::size_t TelnetParser::Feed(std::span<const std::uint8_t> bytes, Sink& sink) 
             case State::kText:
                 if (byte == telnet::kIac) {
                     state_ = State::kIac;
+                } else if constexpr (requires { sink.TextRun(bytes); }) {
+                    // The run up to the next IAC goes to the sink in one call.
+                    const std::uint8_t* run = bytes.data() + taken - 1;
+                    const std::size_t left = bytes.size() - taken + 1;
+                    const void* iac = std::memchr(run, telnet::kIac, left);
+                    const std::size_t length =
+                        iac ? static_cast<std::size_t>(static_cast<const std::uint8_t*>(iac) - run)
+                            : left;
+                    const std::size_t used = sink.TextRun(std::span(run, length));
+                    taken += used - 1;
+                    go_on = used == length;
                 } else {
                     go_on = sink.Text(byte);
                 }
