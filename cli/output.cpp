@@ -63,10 +63,6 @@ bool Output::WriteOther(std::string_view bytes) {
     return true;
 }
 
-bool Output::EndLine() {
-    return line_by_line_ ? Flush() : !failed();
-}
-
 bool Output::Flush() {
     if (!Drain()) {
         return false;

@@ -32,7 +32,8 @@ class Output {
         }
         return WriteOther(bytes);
     }
-    bool EndLine();  // after each complete line
+    // After each complete line.
+    bool EndLine() { return line_by_line_ ? Flush() : !failed(); }
     bool Flush();
 
     bool failed() const noexcept { return error_ != 0; }
