@@ -15,8 +15,11 @@
 
 #include "engine/category_tables.h"
 #include "fuzz/fuzz_input.h"
+#include "tests/compressed_stream.h"
 
 namespace {
+
+using brawlhue::mccp::Compressed;
 
 using brawlhue::fuzz::BytesFromUnits;
 
@@ -205,15 +208,6 @@ std::vector<Seed> TranscriptSeeds() {
         {"long-line", "> " + std::string(300, 'x') + " hits your " + std::string(200, 'y') + "\n"},
         {"escape-sequences", "\x1b[0mYou hit the troll's head\x1b[31m\n"},
     };
-}
-
-std::string Compressed(std::string_view plain) {
-    uLongf size = compressBound(static_cast<uLong>(plain.size()));
-    std::string out(size, '\0');
-    compress(reinterpret_cast<Bytef*>(out.data()), &size,
-             reinterpret_cast<const Bytef*>(plain.data()), static_cast<uLong>(plain.size()));
-    out.resize(size);
-    return out;
 }
 
 // A flags byte (1: compression allowed, 2: no hold time, 4: colouring off), a byte that seeds

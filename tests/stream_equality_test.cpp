@@ -18,10 +18,13 @@
 #include "bench/corpus.h"
 #include "filter/prompt.h"
 #include "stream/stream_filter.h"
+#include "tests/compressed_stream.h"
 #include "transcript/utf8_codec.h"
 
 namespace brawlhue::stream {
 namespace {
+
+using ::brawlhue::mccp::Compressed;
 
 const std::string kGa = "\xFF\xF9";
 const std::string kReset = "\x1b[0m";
@@ -69,15 +72,6 @@ std::vector<std::string> BrawlhueLines(const std::vector<std::string>& lines) {
          from = end + 1) {
         out.push_back(written.substr(from, end - from));
     }
-    return out;
-}
-
-std::string Compressed(std::string_view plain) {
-    uLongf size = compressBound(static_cast<uLong>(plain.size()));
-    std::string out(size, '\0');
-    compress(reinterpret_cast<Bytef*>(out.data()), &size,
-             reinterpret_cast<const Bytef*>(plain.data()), static_cast<uLong>(plain.size()));
-    out.resize(size);
     return out;
 }
 

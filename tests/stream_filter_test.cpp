@@ -12,9 +12,12 @@
 #include <vector>
 
 #include "stream/telnet_parser.h"
+#include "tests/compressed_stream.h"
 
 namespace brawlhue::stream {
 namespace {
+
+using ::brawlhue::mccp::Compressed;
 
 using namespace std::string_literals;
 
@@ -35,15 +38,6 @@ std::string OwnHit(std::string_view text) {
 }
 std::string OnYou(std::string_view text) {
     return "\x1b[31;40;1m" + std::string(text) + kReset;
-}
-
-std::string Compressed(std::string_view plain) {
-    uLongf size = compressBound(static_cast<uLong>(plain.size()));
-    std::string out(size, '\0');
-    compress(reinterpret_cast<Bytef*>(out.data()), &size,
-             reinterpret_cast<const Bytef*>(plain.data()), static_cast<uLong>(plain.size()));
-    out.resize(size);
-    return out;
 }
 
 // A compressed stream that goes on: flushed to a byte boundary, with no end.
