@@ -54,6 +54,21 @@ def open_session(proxy, game):
     return client, read_line(client), game_side
 
 
+def play_whole_session(test, proxy, game):
+    """The sample session, sent whole, reaches the client as brawlhue colours it, and the proxy
+    then stops in order. Returns the banner."""
+    try:
+        client, banner, game_side = open_session(proxy, game)
+        game_side.sendall(SESSION)
+        game_side.close()
+        test.assertEqual(read_to_end(client), EXPECTED)
+        return banner
+    finally:
+        test.assertEqual(proxy.stop(), 0, proxy.log())
+        proxy.close()
+        game.close()
+
+
 def start_compression(game_side):
     """Offers MCCP2 and waits for the proxy to accept it."""
     game_side.sendall(bytes([IAC, WILL, MCCP2]))
@@ -166,16 +181,8 @@ class Tls(unittest.TestCase):
     def test_verified_session(self):
         game = FakeGame(tls_context=self.context)
         proxy = Proxy("localhost:%d" % game.port, "--tls", "--ca", self.ca, "--hold-ms", HOLD)
-        try:
-            client, banner, game_side = open_session(proxy, game)
-            self.assertIn(b"TLS", banner)
-            game_side.sendall(SESSION)
-            game_side.close()
-            self.assertEqual(read_to_end(client), EXPECTED)
-        finally:
-            self.assertEqual(proxy.stop(), 0, proxy.log())
-            proxy.close()
-            game.close()
+        banner = play_whole_session(self, proxy, game)
+        self.assertIn(b"TLS", banner)
 
     def test_refused_certificates(self):
         table = [("name not in the certificate", "127.0.0.1", ["--ca", self.ca]),
@@ -299,16 +306,7 @@ class CommandAndState(unittest.TestCase):
 class Listening(unittest.TestCase):
     def test_ipv6_both_ways(self):
         game = FakeGame("::1")
-        proxy = Proxy(game.address, "--hold-ms", HOLD, listen="[::1]:0")
-        try:
-            client, _, game_side = open_session(proxy, game)
-            game_side.sendall(SESSION)
-            game_side.close()
-            self.assertEqual(read_to_end(client), EXPECTED)
-        finally:
-            self.assertEqual(proxy.stop(), 0, proxy.log())
-            proxy.close()
-            game.close()
+        play_whole_session(self, Proxy(game.address, "--hold-ms", HOLD, listen="[::1]:0"), game)
 
     def test_refusals(self):
         """No open relay by accident, and a game that is not there."""
