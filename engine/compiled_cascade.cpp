@@ -59,6 +59,19 @@ constexpr bool FollowsTables() {
 }
 static_assert(FollowsTables());
 
+// Every run between the stars of a table pattern is prepared at compile time.
+constexpr bool InnerRunsPrepared() {
+    for (const auto& entries : kCompiledTests) {
+        for (const CompiledEntry& entry : entries) {
+            if (entry.more_inner_runs) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+static_assert(InnerRunsPrepared());
+
 // The compiled form knows "*" and "?" only; the tables use no other wildcard.
 constexpr bool OnlyStarAndQuestionMark() {
     for (const CategoryTest* test : kAllTests) {
@@ -135,12 +148,24 @@ constexpr std::size_t UnitSlot(char16_t unit) {
     return unit < 128 ? unit : 128;
 }
 
-// The key quad of an entry: of the runs of four ordinary units in its text, the one made of the
-// rarest units, since a quad that ordinary game text seldom holds rules the entry out most often.
-// Any line the entry fits holds every such run, wherever a pattern's stars fall.
-struct KeyQuad {
+// The key run of an entry: of the runs of kKeyUnits ordinary units in its text, the one made of
+// the rarest units, since a run that ordinary game text seldom holds rules the entry out most
+// often. Any line the entry fits holds every such run, wherever a pattern's stars fall. The scan
+// reads every kScanStride-th quad of a line, so each of the run's kScanStride quads stands for it.
+struct KeyRun {
     bool found = false;
-    std::uint64_t quad = 0;
+    std::array<std::uint64_t, kScanStride> quads{};
+
+    constexpr bool Shares(const KeyRun& other) const {
+        for (std::uint64_t mine : quads) {
+            for (std::uint64_t theirs : other.quads) {
+                if (other.found && mine == theirs) {
+                    return true;
+                }
+            }
+        }
+        return false;
+    }
 };
 
 // How seldom a unit stands in game text, for choosing keys: capitals open most lines and "."
@@ -220,28 +245,34 @@ constexpr int TimesInTables(std::uint64_t quad) {
     return count;
 }
 
-// The best key quad of the text, leaving out the quad `other` (a second key must differ from
-// the first).
-constexpr KeyQuad ChooseKeyQuad(std::u16string_view text, KeyQuad other = {}) {
-    KeyQuad key;
+// The best key run of the text, leaving out runs that share a quad with `other` (a second key
+// must say something the first does not).
+constexpr KeyRun ChooseKeyRun(std::u16string_view text, KeyRun other = {}) {
+    KeyRun key;
     int best_score = INT_MIN;
-    for (std::size_t i = 0; i + 4 <= text.size(); ++i) {
+    for (std::size_t i = 0; i + kKeyUnits <= text.size(); ++i) {
         int score = 0;
         bool ordinary = true;
-        for (std::size_t k = i; k < i + 4; ++k) {
+        for (std::size_t k = i; k < i + kKeyUnits; ++k) {
             ordinary = ordinary && !compiled_detail::IsWildcard(text[k]);
             score += KeyRarity(text[k]);
         }
-        // A quad stands at least once in the tables, so its count only lowers the score: one
+        // A quad stands at least once in the tables, so its count only lowers the score: a run
         // that cannot win on its units alone is not looked up (this runs while compiling).
         if (!ordinary || score <= best_score) {
             continue;
         }
-        const std::uint64_t quad = QuadValue(text[i], text[i + 1], text[i + 2], text[i + 3]);
-        score -= TimesInTables(quad) - 1;
-        if (score > best_score && !(other.found && other.quad == quad)) {
+        KeyRun candidate{true};
+        int most_common = 0;
+        for (std::size_t q = 0; q < kScanStride; ++q) {
+            const std::size_t at = i + q;
+            candidate.quads[q] = QuadValue(text[at], text[at + 1], text[at + 2], text[at + 3]);
+            most_common = std::max(most_common, TimesInTables(candidate.quads[q]));
+        }
+        score -= most_common - 1;
+        if (score > best_score && !candidate.Shares(other)) {
             best_score = score;
-            key = {true, quad};
+            key = candidate;
         }
     }
     return key;
@@ -250,8 +281,8 @@ constexpr KeyQuad ChooseKeyQuad(std::u16string_view text, KeyQuad other = {}) {
 // Each entry's two keys, in kAllTests order, chosen test by test in constants of their own:
 // compilers bound the work of evaluating any one constant.
 struct EntryKeys {
-    KeyQuad first;
-    KeyQuad second;
+    KeyRun first;
+    KeyRun second;
 };
 
 template <std::size_t Test>
@@ -259,8 +290,8 @@ constexpr auto kTestKeys = [] {
     std::array<EntryKeys, kCompiledTests[Test].size()> keys{};
     for (std::size_t e = 0; e < keys.size(); ++e) {
         const std::u16string_view text = kCompiledTests[Test][e].text;
-        const KeyQuad first = ChooseKeyQuad(text);
-        keys[e] = {first, first.found ? ChooseKeyQuad(text, first) : KeyQuad{}};
+        const KeyRun first = ChooseKeyRun(text);
+        keys[e] = {first, first.found ? ChooseKeyRun(text, first) : KeyRun{}};
     }
     return keys;
 }();
@@ -289,13 +320,13 @@ struct PatternIndex {
     std::array<EntrySet, kUnitSlots> by_first_unit{};
     std::array<EntrySet, kUnitSlots> by_last_unit{};
     EntrySet fits_empty_line;
-    // The entries whose key quad maps to each feature, and those with no key quad at all.
+    // The entries whose first (second) key run maps to each feature, and those with no such
+    // key: a line is a candidate for an entry only when it holds both keys' features.
     QuadTable quads;
-    std::array<EntrySet, kFeatureCount> by_feature{};
-    EntrySet without_key;
-    // The feature of each entry's second key: a line that lacks it is let go before the full
-    // comparison, so a stray quad that happens to share the first key's bucket costs nothing.
-    std::array<std::uint8_t, kEntryCount> second_feature{};
+    std::array<EntrySet, kFeatureCount> by_first_key{};
+    EntrySet without_first_key;
+    std::array<EntrySet, kFeatureCount> by_second_key{};
+    EntrySet without_second_key;
 };
 
 constexpr void IndexEnds(PatternIndex& index, const CompiledEntry& entry, std::size_t n) {
@@ -322,29 +353,37 @@ constexpr void IndexEnds(PatternIndex& index, const CompiledEntry& entry, std::s
     }
 }
 
-// Features are handed out in the order keys first appear; keys beyond the last feature share
-// features from the start again, which only lets more entries through to their full match.
-constexpr std::uint8_t FeatureFor(PatternIndex& index, std::uint64_t quad,
-                                  std::size_t& features_used) {
-    std::uint8_t feature = index.quads.FeatureOf(quad);
-    if (feature == QuadTable::kNone) {
-        feature = static_cast<std::uint8_t>(features_used++ % kFeatureCount);
-        index.quads.Assign(quad, feature);
-    }
-    return feature;
-}
-
-constexpr void IndexKey(PatternIndex& index, std::size_t n, std::size_t& features_used) {
-    const EntryKeys& keys = kEntryKeys[n];
-    index.second_feature[n] = QuadTable::kNone;
-    if (!keys.first.found) {
-        index.without_key.Add(n);
+// Each quad of the key stands for it. They take one feature where their buckets allow, so that
+// the entry joins one set; a quad whose bucket already stands for another feature adds that one.
+constexpr void IndexKeyRun(PatternIndex& index, const KeyRun& key,
+                           std::array<EntrySet, kFeatureCount>& by_key, EntrySet& without_key,
+                           std::size_t n, std::size_t& features_used) {
+    if (!key.found) {
+        without_key.Add(n);
         return;
     }
-    index.by_feature[FeatureFor(index, keys.first.quad, features_used)].Add(n);
-    if (keys.second.found) {
-        index.second_feature[n] = FeatureFor(index, keys.second.quad, features_used);
+    std::uint8_t shared = QuadTable::kNone;
+    for (std::uint64_t quad : key.quads) {
+        if (index.quads.FeatureOf(quad) != QuadTable::kNone) {
+            shared = index.quads.FeatureOf(quad);
+        }
     }
+    if (shared == QuadTable::kNone) {
+        shared = static_cast<std::uint8_t>(features_used++ % kFeatureCount);
+    }
+    for (std::uint64_t quad : key.quads) {
+        if (index.quads.FeatureOf(quad) == QuadTable::kNone) {
+            index.quads.Assign(quad, shared);
+        }
+        by_key[index.quads.FeatureOf(quad)].Add(n);
+    }
+}
+
+constexpr void IndexKeys(PatternIndex& index, std::size_t n, std::size_t& features_used) {
+    IndexKeyRun(index, kEntryKeys[n].first, index.by_first_key, index.without_first_key, n,
+                features_used);
+    IndexKeyRun(index, kEntryKeys[n].second, index.by_second_key, index.without_second_key, n,
+                features_used);
 }
 
 constexpr PatternIndex kPatternIndex = [] {
@@ -357,7 +396,7 @@ constexpr PatternIndex kPatternIndex = [] {
             index.entries[n] = &entry;
             index.test_of[n] = static_cast<std::uint8_t>(t);
             IndexEnds(index, entry, n);
-            IndexKey(index, n, features_used);
+            IndexKeys(index, n, features_used);
             ++n;
         }
     }
@@ -370,14 +409,16 @@ EntrySet Candidates(std::u16string_view line, const FeatureSet& features) noexce
     if (line.empty()) {
         return kPatternIndex.fits_empty_line;
     }
-    EntrySet candidates = kPatternIndex.without_key;
+    EntrySet candidates = kPatternIndex.without_first_key;
+    EntrySet seconds = kPatternIndex.without_second_key;
     for (std::size_t w = 0; w < FeatureSet::kWords; ++w) {
         for (std::uint64_t bits = features.word(w); bits != 0; bits &= bits - 1) {
-            candidates.AddAll(
-                kPatternIndex
-                    .by_feature[w * 64 + static_cast<std::size_t>(std::countr_zero(bits))]);
+            const std::size_t feature = w * 64 + static_cast<std::size_t>(std::countr_zero(bits));
+            candidates.AddAll(kPatternIndex.by_first_key[feature]);
+            seconds.AddAll(kPatternIndex.by_second_key[feature]);
         }
     }
+    candidates.KeepOnly(seconds);
     candidates.KeepOnly(kPatternIndex.by_first_unit[UnitSlot(line.front())]);
     candidates.KeepOnly(kPatternIndex.by_last_unit[UnitSlot(line.back())]);
     return candidates;
@@ -397,23 +438,18 @@ class LineFacts {
         const std::size_t last = kPatternIndex.test_begin[kAllTests.size()];
         const std::size_t found = candidates_.FindIn(first, last, [this](std::size_t n) {
             const int test = kPatternIndex.test_of[n];
-            return HasSecondKey(n) && (!kAllTests[test]->gated || HasAttackVerb()) &&
+            return (!kAllTests[test]->gated || HasAttackVerb()) &&
                    MatchesCompiled(line_, *kPatternIndex.entries[n]);
         });
         return found == last ? -1 : kPatternIndex.test_of[found];
     }
 
   private:
-    bool HasSecondKey(std::size_t n) const noexcept {
-        const std::uint8_t feature = kPatternIndex.second_feature[n];
-        return feature == QuadTable::kNone || features_.Has(feature);
-    }
-
     bool HasAttackVerb() noexcept {
         if (!attack_verb_) {
             const std::size_t last = kPatternIndex.test_begin[kSpeechTest];
             attack_verb_ = candidates_.FindIn(0, last, [this](std::size_t n) {
-                return HasSecondKey(n) && MatchesCompiled(line_, *kPatternIndex.entries[n]);
+                return MatchesCompiled(line_, *kPatternIndex.entries[n]);
             }) != last;
         }
         return *attack_verb_;

@@ -1,5 +1,7 @@
 #include "engine/compiled_entry.h"
 
+#include "engine/unit_search.h"
+
 namespace brawlhue {
 namespace {
 
@@ -13,21 +15,24 @@ bool RunMatches(std::u16string_view line, std::u16string_view run) noexcept {
     return true;
 }
 
-// The first place at or after from where the run fits, or npos. A place is only compared in
-// full when its first and last units fit: runs often begin with a blank, which game text is full
-// of, and seldom end with one.
-std::size_t FindRun(std::u16string_view line, std::u16string_view run, std::size_t from) noexcept {
-    if (run.size() > line.size()) {
+// The first place at or after from where the run fits, or npos. Only the places where the run's
+// anchor unit stands are compared in full.
+std::size_t FindRun(std::u16string_view line, std::u16string_view text, const InnerRun& run,
+                    std::size_t from) noexcept {
+    if (from > line.size() || run.length > line.size() - from) {
         return std::u16string_view::npos;
     }
-    const std::size_t last = run.size() - 1;
-    const char16_t first_unit = run.front();
-    const char16_t last_unit = run.back();
-    for (std::size_t at = from; at + last < line.size(); ++at) {
-        if ((first_unit == u'?' || line[at] == first_unit) &&
-            (last_unit == u'?' || line[at + last] == last_unit) &&
-            RunMatches(line.substr(at, run.size()), run)) {
-            return at;
+    const std::u16string_view units = text.substr(run.offset, run.length);
+    if (!run.has_anchor) {
+        return from;  // only "?": any place with room fits
+    }
+    // The anchor may stand where a place from `from` up to the last with room puts it.
+    const std::u16string_view window = line.substr(0, line.size() - run.length + run.anchor + 1);
+    const char16_t anchor = units[run.anchor];
+    for (std::size_t at = FindUnit(window, anchor, from + run.anchor);
+         at != std::u16string_view::npos; at = FindUnit(window, anchor, at + 1)) {
+        if (RunMatches(line.substr(at - run.anchor, run.length), units)) {
+            return at - run.anchor;
         }
     }
     return std::u16string_view::npos;
@@ -51,25 +56,36 @@ bool MatchesCompiled(std::u16string_view line, const CompiledEntry& entry) noexc
         !RunMatches(line.substr(line.size() - suffix.size()), suffix)) {
         return false;
     }
-    // Between the anchors, each run between two stars at its first place after the one before:
-    // taking the first place never spoils a later run, so no other division needs trying.
+    // Between prefix and suffix, each run between two stars at its first place after the one
+    // before: taking the first place never spoils a later run, so no other division needs trying.
     const std::u16string_view middle =
         line.substr(prefix.size(), line.size() - prefix.size() - suffix.size());
-    std::u16string_view runs = entry.text.substr(
-        entry.prefix_length, entry.text.size() - entry.prefix_length - entry.suffix_length);
     std::size_t at = 0;
-    while (!runs.empty()) {
-        runs.remove_prefix(1);  // the star in front of this run
-        const std::size_t star = runs.find(u'*');
-        const std::u16string_view run = runs.substr(0, star);
-        if (!run.empty()) {
-            const std::size_t found = FindRun(middle, run, at);
-            if (found == std::u16string_view::npos) {
-                return false;
-            }
-            at = found + run.size();
+    for (std::size_t r = 0; r < entry.inner_run_count; ++r) {
+        const InnerRun& run = entry.inner_runs[r];
+        const std::size_t found = FindRun(middle, entry.text, run, at);
+        if (found == std::u16string_view::npos) {
+            return false;
         }
-        runs.remove_prefix(run.size());
+        at = found + run.length;
+    }
+    if (entry.more_inner_runs) {
+        // The runs after the stored ones, each from the star behind the one before.
+        const InnerRun& stored = entry.inner_runs.back();
+        const std::size_t end = entry.text.size() - entry.suffix_length - 1;  // the last star
+        for (std::size_t star = stored.offset + stored.length; star < end;) {
+            const std::size_t next = entry.text.find(u'*', star + 1);
+            if (next > star + 1) {
+                const InnerRun run =
+                    compiled_detail::CompileRun(entry.text, star + 1, next - star - 1);
+                const std::size_t found = FindRun(middle, entry.text, run, at);
+                if (found == std::u16string_view::npos) {
+                    return false;
+                }
+                at = found + run.length;
+            }
+            star = next;
+        }
     }
     return true;
 }

@@ -1,6 +1,6 @@
 // Table entries in a form prepared at compile time for fast rejection and matching: the anchored
-// prefix and suffix of a pattern, the least length a line needs, and a few pairs of units that
-// any matching line must contain. Derived from the tables by code, never written by hand.
+// prefix and suffix of a pattern, the runs between its stars, and the least length a line needs.
+// Derived from the tables by code, never written by hand.
 #pragma once
 
 #include <array>
@@ -8,13 +8,23 @@
 #include <cstdint>
 #include <string_view>
 
-#include "engine/bigram_mask.h"
 #include "engine/category_tables.h"
 
 namespace brawlhue {
 
+// A run of a pattern's text between two stars, found in a line by its rarest unit.
+struct InnerRun {
+    std::uint16_t offset = 0;  // in the entry's text
+    std::uint16_t length = 0;
+    std::uint16_t anchor = 0;  // the place in the run of the unit searched for
+    bool has_anchor = false;   // false when every unit of the run is "?"
+};
+
 struct CompiledEntry {
-    static constexpr std::size_t kMaxKeys = 3;
+    // The tables' patterns have at most three stars, so at most two runs lie between them; the
+    // runs of a longer pattern (compiled while running, as the fuzz targets do) past these are
+    // read from the text when matching.
+    static constexpr std::size_t kMaxInnerRuns = 2;
 
     std::u16string_view text;
     bool exact = false;
@@ -22,13 +32,15 @@ struct CompiledEntry {
     std::uint16_t suffix_length = 0;  // units after the last "*"
     std::uint16_t min_length = 0;     // units that are not "*"
     bool has_star = false;
-    std::uint8_t key_count = 0;
-    std::array<std::uint16_t, kMaxKeys> keys{};  // bigram bits a matching line must contain
+    std::uint8_t inner_run_count = 0;
+    std::array<InnerRun, kMaxInnerRuns> inner_runs{};
+    bool more_inner_runs = false;
 };
 
 namespace compiled_detail {
 
-// How unlikely a unit is in game text; pairs of unlikely units make the sharpest keys.
+// How unlikely a unit is in game text: a run is searched for by its rarest unit, so that few
+// places need comparing in full.
 constexpr int Rarity(char16_t c) {
     if (c == u' ') {
         return 0;
@@ -49,6 +61,20 @@ constexpr bool IsWildcard(char16_t c) {
     return c == u'*' || c == u'?';
 }
 
+constexpr InnerRun CompileRun(std::u16string_view text, std::size_t offset, std::size_t length) {
+    InnerRun run{static_cast<std::uint16_t>(offset), static_cast<std::uint16_t>(length)};
+    int best = -1;
+    for (std::size_t i = 0; i < length; ++i) {
+        const char16_t c = text[offset + i];
+        if (c != u'?' && Rarity(c) > best) {
+            best = Rarity(c);
+            run.anchor = static_cast<std::uint16_t>(i);
+            run.has_anchor = true;
+        }
+    }
+    return run;
+}
+
 constexpr CompiledEntry Compile(const Entry& entry) {
     CompiledEntry compiled;
     const std::u16string_view text = entry.text;
@@ -57,38 +83,27 @@ constexpr CompiledEntry Compile(const Entry& entry) {
     const std::size_t first_star = compiled.exact ? std::u16string_view::npos : text.find(u'*');
     compiled.has_star = first_star != std::u16string_view::npos;
     if (compiled.has_star) {
+        const std::size_t last_star = text.rfind(u'*');
         compiled.prefix_length = static_cast<std::uint16_t>(first_star);
-        compiled.suffix_length = static_cast<std::uint16_t>(text.size() - 1 - text.rfind(u'*'));
+        compiled.suffix_length = static_cast<std::uint16_t>(text.size() - 1 - last_star);
+        // The runs between stars; empty ones (two stars together) ask nothing of the line.
+        for (std::size_t star = first_star; star < last_star;) {
+            const std::size_t next = text.find(u'*', star + 1);
+            if (next > star + 1) {
+                if (compiled.inner_run_count == CompiledEntry::kMaxInnerRuns) {
+                    compiled.more_inner_runs = true;
+                    break;
+                }
+                compiled.inner_runs[compiled.inner_run_count++] =
+                    CompileRun(text, star + 1, next - star - 1);
+            }
+            star = next;
+        }
     } else {
         compiled.prefix_length = static_cast<std::uint16_t>(text.size());
     }
     for (char16_t c : text) {
         compiled.min_length += !compiled.exact && c == u'*' ? 0 : 1;
-    }
-    // Keys: the rarest pairs of ordinary units that stand next to each other in the text,
-    // each bit used once.
-    for (std::size_t k = 0; k < CompiledEntry::kMaxKeys; ++k) {
-        int best_score = -1;
-        std::uint16_t best_bit = 0;
-        for (std::size_t i = 1; i < text.size(); ++i) {
-            if (!compiled.exact && (IsWildcard(text[i - 1]) || IsWildcard(text[i]))) {
-                continue;
-            }
-            const std::uint16_t bit = BigramBit(text[i - 1], text[i]);
-            bool used = false;
-            for (std::size_t j = 0; j < compiled.key_count; ++j) {
-                used = used || compiled.keys[j] == bit;
-            }
-            const int score = Rarity(text[i - 1]) + Rarity(text[i]);
-            if (!used && score > best_score) {
-                best_score = score;
-                best_bit = bit;
-            }
-        }
-        if (best_score < 0) {
-            break;
-        }
-        compiled.keys[compiled.key_count++] = best_bit;
     }
     return compiled;
 }
@@ -107,15 +122,5 @@ constexpr std::array<CompiledEntry, N> CompileAll(const Entry (&entries)[N]) {
 // Whether a line fits the entry's text: for an exact entry the whole text, for a pattern the
 // anchored prefix and suffix, then each run between stars at its first place after the last.
 bool MatchesCompiled(std::u16string_view line, const CompiledEntry& entry) noexcept;
-
-// The keys alone: false means the entry cannot hold for a line with this mask.
-inline bool KeysPresent(const BigramMask& mask, const CompiledEntry& entry) noexcept {
-    for (std::size_t k = 0; k < entry.key_count; ++k) {
-        if (!mask.Has(entry.keys[k])) {
-            return false;
-        }
-    }
-    return true;
-}
 
 }  // namespace brawlhue

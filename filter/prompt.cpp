@@ -1,8 +1,13 @@
 #include "filter/prompt.h"
 
+#include <algorithm>
 #include <array>
+#include <bit>
+#include <cstdint>
+#include <iterator>
 #include <limits>
 
+#include "engine/unit_search.h"
 #include "filter/number_form.h"
 
 namespace brawlhue {
@@ -24,13 +29,24 @@ static_assert(kPagerText.size() == 41);
 constexpr std::u16string_view kPromptTerminator = u" > ";
 constexpr std::u16string_view kBarePrompts[] = {u"> ", u"] "};
 
+// For each unit a prompt can begin with, the openings that begin with it as bits of their
+// places in kPromptOpenings, so that a line is compared only with those.
+constexpr std::size_t kAsciiUnits = 128;
+constexpr auto kOpeningsByFirstUnit = [] {
+    static_assert(std::size(kPromptOpenings) <= 16);
+    std::array<std::uint16_t, kAsciiUnits> openings{};
+    for (std::size_t i = 0; i < std::size(kPromptOpenings); ++i) {
+        openings[kPromptOpenings[i].front()] |= static_cast<std::uint16_t>(1u << i);
+    }
+    return openings;
+}();
+
 // The units a prompt can begin with: the first unit of each opening, "I" and the first unit of
 // each bare prompt. Most lines begin with none of them and are let go after one lookup.
-constexpr std::size_t kAsciiUnits = 128;
 constexpr auto kMayBeginPrompt = [] {
     std::array<bool, kAsciiUnits> may{};
-    for (std::u16string_view opening : kPromptOpenings) {
-        may[opening.front()] = true;
+    for (std::size_t unit = 0; unit < kAsciiUnits; ++unit) {
+        may[unit] = kOpeningsByFirstUnit[unit] != 0;
     }
     may[kNumberedOpening] = true;
     for (std::u16string_view bare : kBarePrompts) {
@@ -43,16 +59,27 @@ bool MayBeginPrompt(std::u16string_view line) noexcept {
     return !line.empty() && line.front() < kAsciiUnits && kMayBeginPrompt[line.front()];
 }
 
+// A loop, not memcmp: the openings are a few units long, shorter than a call.
 inline bool StartsWith(std::u16string_view line, std::u16string_view start) noexcept {
-    return line.substr(0, start.size()) == start;
+    if (line.size() < start.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < start.size(); ++i) {
+        if (line[i] != start[i]) {
+            return false;
+        }
+    }
+    return true;
 }
 
 // The first " > " of the line: its ">" is far rarer in game text than its blanks, so the search
 // looks for that and then checks the units on either side.
 std::size_t FindTerminator(std::u16string_view line) noexcept {
     static_assert(kPromptTerminator == u" > ");
-    for (std::size_t at = 1; at + 1 < line.size(); ++at) {
-        if (line[at] == u'>' && line[at - 1] == u' ' && line[at + 1] == u' ') {
+    for (std::size_t at = FindUnit(line, u'>', 1);
+         at != std::u16string_view::npos && at + 1 < line.size();
+         at = FindUnit(line, u'>', at + 1)) {
+        if (line[at - 1] == u' ' && line[at + 1] == u' ') {
             return at - 1;
         }
     }
@@ -74,12 +101,13 @@ bool IsPromptStart(std::u16string_view line) noexcept {
     if (!MayBeginPrompt(line)) {
         return false;
     }
-    for (std::u16string_view opening : kPromptOpenings) {
-        if (opening.front() == line.front() && StartsWith(line, opening)) {
+    for (unsigned openings = kOpeningsByFirstUnit[line.front()]; openings != 0;
+         openings &= openings - 1) {
+        if (StartsWith(line, kPromptOpenings[std::countr_zero(openings)])) {
             return true;
         }
     }
-    return !line.empty() && line.front() == kNumberedOpening && HasNumberedOpening(line);
+    return line.front() == kNumberedOpening && HasNumberedOpening(line);
 }
 
 std::int32_t PromptLength(std::u16string_view line) noexcept {
@@ -87,7 +115,7 @@ std::int32_t PromptLength(std::u16string_view line) noexcept {
         return 0;
     }
     if (IsPromptStart(line)) {
-        if (line.substr(1, kPagerText.size()) == kPagerText) {
+        if (StartsWith(line.substr(1), kPagerText)) {
             return static_cast<std::int32_t>(1 + kPagerText.size());
         }
         const std::size_t terminator = FindTerminator(line);

@@ -1,10 +1,14 @@
-// The whole-line matcher and exact comparison that every category test is built on.
+// The whole-line matcher and exact comparison that every category test is built on, and the
+// compiled form the cascade runs, which must decide every case without "#" or "[" alike.
 #include "engine/wildcard.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <string_view>
+
+#include "engine/compiled_entry.h"
+#include "engine/unit_search.h"
 
 namespace brawlhue {
 namespace {
@@ -32,6 +36,12 @@ void ExpectAll(std::initializer_list<Case> cases) {
     for (const Case& c : cases) {
         EXPECT_EQ(MatchesPattern(c.line, Pattern(c.pattern)), c.fits)
             << "pattern \"" << Show(c.pattern) << "\" line \"" << Show(c.line) << "\"";
+        if (c.pattern.find_first_of(u"#[") == std::u16string_view::npos) {
+            const CompiledEntry compiled = compiled_detail::Compile(Entry{kPattern, c.pattern});
+            EXPECT_EQ(MatchesCompiled(c.line, compiled), c.fits)
+                << "compiled pattern \"" << Show(c.pattern) << "\" line \"" << Show(c.line)
+                << "\"";
+        }
     }
 }
 
@@ -88,6 +98,55 @@ TEST(MatchesPattern, LaterStarRetriesLongerRunsWhenAnEarlyChoiceFails) {
          u"Spikes of jagged ice form in your hands, and you launch them at the orc.", true},
         {u"* says '*", u"Bob says 'Joe says 'hi''", true},
     });
+}
+
+// The compiled form looks for a run between stars by its rarest unit: these put that unit where
+// the run does not fit, next to the line's ends, and in patterns with more runs than it prepares.
+TEST(MatchesPattern, RunsAreFoundByTheirRarestUnit) {
+    ExpectAll({
+        {u"*'s head*", u"'s hea'd 's head", true},
+        {u"*'s head*", u"'s hea'd 's hea", false},
+        {u"*'s head*", u"'s head", true},
+        {u"*'s head*", u"x's head", true},
+        {u"*'s head*", u"''s head", true},
+        {u"*'s head*", u"''s hea", false},
+        {u"*?'s*", u"'s", false},
+        {u"*?'s*", u"a's", true},
+        {u"*'?*", u"x'", false},
+        {u"*'?*", u"x'y", true},
+        {u"*??*", u"ab", true},
+        {u"*??*", u"a", false},
+        {u"*a*b*c*d*", u"xaxbxcxdx", true},
+        {u"*a*b*c*d*", u"xaxbxdxcx", false},
+        {u"*a*b*c*d*e", u"abcde", true},
+        {u"*a*b*c*d*e", u"abcdd", false},
+        {u"You *'s *, and * you*", u"You slash the orc's arm, and it hits you hard", true},
+        {u"You *'s *, and * you*", u"You slash the orc's arm, and it hits yo", false},
+    });
+}
+
+// Every place, every length around the four-unit steps of the search, and neighbours one
+// above and one below the unit and with the top bit set, where a carry could mislead it.
+TEST(FindUnit, FindsTheFirstPlaceAtOrAfterTheStart) {
+    constexpr char16_t kSought = u'>';
+    constexpr char16_t kNeighbours[] = {kSought - 1, kSought + 1, 0xFFFF, 0x8000 | kSought, 0};
+    for (std::size_t size = 0; size <= 13; ++size) {
+        for (std::size_t place = 0; place <= size; ++place) {  // place == size: not there
+            for (char16_t neighbour : kNeighbours) {
+                std::u16string text(size, neighbour);
+                if (place < size) {
+                    text[place] = kSought;
+                }
+                for (std::size_t from = 0; from <= size + 1; ++from) {
+                    const std::size_t expected =
+                        place < size && from <= place ? place : std::u16string_view::npos;
+                    EXPECT_EQ(FindUnit(text, kSought, from), expected)
+                        << "size " << size << " place " << place << " from " << from
+                        << " neighbour " << static_cast<unsigned>(neighbour);
+                }
+            }
+        }
+    }
 }
 
 TEST(MatchesPattern, QuestionMarkTakesExactlyOneCharacter) {
