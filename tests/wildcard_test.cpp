@@ -39,8 +39,7 @@ void ExpectAll(std::initializer_list<Case> cases) {
         if (c.pattern.find_first_of(u"#[") == std::u16string_view::npos) {
             const CompiledEntry compiled = compiled_detail::Compile(Entry{kPattern, c.pattern});
             EXPECT_EQ(MatchesCompiled(c.line, compiled), c.fits)
-                << "compiled pattern \"" << Show(c.pattern) << "\" line \"" << Show(c.line)
-                << "\"";
+                << "compiled pattern \"" << Show(c.pattern) << "\" line \"" << Show(c.line) << "\"";
         }
     }
 }
