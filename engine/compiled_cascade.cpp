@@ -101,6 +101,13 @@ constexpr std::size_t kEntryCount = CountEntries();
 
 class EntrySet {
   public:
+    static constexpr std::size_t kWords = (kEntryCount + 63) / 64;
+    using Words = std::array<std::uint64_t, kWords>;
+
+    constexpr EntrySet() = default;
+    constexpr explicit EntrySet(const Words& words) : words_(words) {}
+    constexpr const Words& words() const { return words_; }
+
     constexpr void Add(std::size_t entry) {
         words_[entry / 64] |= std::uint64_t{1} << (entry % 64);
     }
@@ -138,7 +145,7 @@ class EntrySet {
     }
 
   private:
-    std::array<std::uint64_t, (kEntryCount + 63) / 64> words_{};
+    Words words_{};
 };
 
 // Units of 128 and above share one slot: no table text holds them, so there they only let
@@ -409,19 +416,28 @@ EntrySet Candidates(std::u16string_view line, const FeatureSet& features) noexce
     if (line.empty()) {
         return kPatternIndex.fits_empty_line;
     }
-    EntrySet candidates = kPatternIndex.without_first_key;
-    EntrySet seconds = kPatternIndex.without_second_key;
+    // Plain local words, so that the compiler keeps them in registers across the loop.
+    EntrySet::Words firsts = kPatternIndex.without_first_key.words();
+    EntrySet::Words seconds = kPatternIndex.without_second_key.words();
     for (std::size_t w = 0; w < FeatureSet::kWords; ++w) {
         for (std::uint64_t bits = features.word(w); bits != 0; bits &= bits - 1) {
             const std::size_t feature = w * 64 + static_cast<std::size_t>(std::countr_zero(bits));
-            candidates.AddAll(kPatternIndex.by_first_key[feature]);
-            seconds.AddAll(kPatternIndex.by_second_key[feature]);
+            const EntrySet::Words& first = kPatternIndex.by_first_key[feature].words();
+            const EntrySet::Words& second = kPatternIndex.by_second_key[feature].words();
+#pragma GCC unroll 4
+            for (std::size_t i = 0; i < EntrySet::kWords; ++i) {
+                firsts[i] |= first[i];
+                seconds[i] |= second[i];
+            }
         }
     }
-    candidates.KeepOnly(seconds);
-    candidates.KeepOnly(kPatternIndex.by_first_unit[UnitSlot(line.front())]);
-    candidates.KeepOnly(kPatternIndex.by_last_unit[UnitSlot(line.back())]);
-    return candidates;
+    const EntrySet::Words& by_first = kPatternIndex.by_first_unit[UnitSlot(line.front())].words();
+    const EntrySet::Words& by_last = kPatternIndex.by_last_unit[UnitSlot(line.back())].words();
+#pragma GCC unroll 4
+    for (std::size_t i = 0; i < EntrySet::kWords; ++i) {
+        firsts[i] &= seconds[i] & by_first[i] & by_last[i];
+    }
+    return EntrySet(firsts);
 }
 
 class LineFacts {
