@@ -73,6 +73,18 @@ TEST_P(DecodeTest, DecodesAndEncodesBack) {
     const char16_t* end = DecodeUtf8(bytes, storage.data());
     EXPECT_EQ(std::u16string_view(storage.data(), static_cast<std::size_t>(end - storage.data())),
               units);
+
+    // At every place in a line of ASCII, so that the case falls in every step of the fast paths,
+    // the last sixteen bytes among them.
+    constexpr std::string_view kAscii = "The quick brown fox jumps over the lazy dog";
+    const std::u16string ascii_units(kAscii.begin(), kAscii.end());
+    for (std::size_t at = 0; at <= kAscii.size(); ++at) {
+        const std::string line = std::string(kAscii.substr(0, at)) + std::string(c.bytes) +
+                                 std::string(kAscii.substr(at));
+        EXPECT_EQ(Decode(line),
+                  ascii_units.substr(0, at) + std::u16string(c.units) + ascii_units.substr(at))
+            << "at " << at;
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Utf8, DecodeTest, ::testing::ValuesIn(kDecodeCases),
