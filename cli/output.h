@@ -32,6 +32,17 @@ class Output {
         }
         return WriteOther(bytes);
     }
+    // Room for size bytes at the end of what is gathered, to be filled and then handed over with
+    // Commit(size); nullptr once anything has failed or when size is more than the buffer
+    // holds, and Write is then the way.
+    char* Reserve(std::size_t size) {
+        if (failed() || (size > kBufferSize - pending_size_ && (size > kBufferSize || !Drain()))) {
+            return nullptr;
+        }
+        return pending_.get() + pending_size_;
+    }
+    void Commit(std::size_t size) { pending_size_ += size; }
+
     // After each complete line.
     bool EndLine() { return line_by_line_ ? Flush() : !failed(); }
     bool Flush();

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <optional>
 
 #include "cli/block_line_reader.h"
@@ -78,8 +79,9 @@ std::u16string_view TranscriptFilter::Decode(std::string_view bytes) {
 
 bool TranscriptFilter::WriteLine(const Line& line, std::string_view whole_line) {
     // With colouring off no line is rebuilt, so none needs decoding.
+    const std::u16string_view units = enabled_ == kColouringOff ? u"" : Decode(line.body);
     const std::optional<RebuiltLine> rebuilt =
-        enabled_ == kColouringOff ? std::nullopt : FilterLine(Decode(line.body), enabled_);
+        enabled_ == kColouringOff ? std::nullopt : FilterLine(units, enabled_);
     if (!rebuilt) {
         // Not re-encoded: the line goes out as the very bytes that came in, its ending with it
         // when the reader has them in one piece.
@@ -91,16 +93,12 @@ bool TranscriptFilter::WriteLine(const Line& line, std::string_view whole_line) 
     } else if (rebuilt->prompt.empty() || rebuilt->prompt.back() < 0x80) {
         // The rebuilt line is the line's own bytes with ASCII sequences put in: the reset, the
         // prompt part, the colour, the message, the reset. The prompt part ends on an ASCII
-        // unit (every prompt does), so its bytes are exactly what encoding its units gives.
-        const std::size_t prompt_bytes = Utf8Size(rebuilt->prompt);
-        std::array<char, ColourSequence::kCapacity> opening{};
-        const std::u16string_view opening_units = rebuilt->message.opening.view();
-        std::copy(opening_units.begin(), opening_units.end(), opening.begin());
-        output_.Write(kResetBytes);
-        output_.Write(line.body.substr(0, prompt_bytes));
-        output_.Write({opening.data(), opening_units.size()});
-        output_.Write(line.body.substr(prompt_bytes));
-        output_.Write(kResetBytes);
+        // unit (every prompt does), so its bytes are exactly what encoding its units gives;
+        // when the line has as many units as bytes, each unit came from one byte.
+        const std::size_t prompt_bytes =
+            units.size() == line.body.size() ? rebuilt->prompt.size() : Utf8Size(rebuilt->prompt);
+        WriteSpliced(line, prompt_bytes, rebuilt->message.opening.view());
+        return output_.EndLine();
     } else {
         rebuilt_.resize(rebuilt->size());
         rebuilt->CopyTo(rebuilt_.data());
@@ -110,6 +108,41 @@ bool TranscriptFilter::WriteLine(const Line& line, std::string_view whole_line) 
     }
     output_.Write(LineEndingText(line.ending));
     return output_.EndLine();
+}
+
+void TranscriptFilter::WriteSpliced(const Line& line, std::size_t prompt_bytes,
+                                    std::u16string_view opening) {
+    const std::string_view prompt = line.body.substr(0, prompt_bytes);
+    const std::string_view message = line.body.substr(prompt_bytes);
+    const std::string_view ending = LineEndingText(line.ending);
+    const std::size_t size =
+        2 * kResetBytes.size() + line.body.size() + opening.size() + ending.size();
+    // Put together in place: a coloured line is a fifth of a session, and writing its six parts
+    // one by one cost as much again as the rest of its way out.
+    if (char* out = output_.Reserve(size)) {
+        auto append = [&out](std::string_view bytes) {
+            std::memcpy(out, bytes.data(), bytes.size());
+            out += bytes.size();
+        };
+        append(kResetBytes);
+        append(prompt);
+        for (char16_t unit : opening) {
+            *out++ = static_cast<char>(unit);
+        }
+        append(message);
+        append(kResetBytes);
+        append(ending);
+        output_.Commit(size);
+        return;
+    }
+    std::array<char, ColourSequence::kCapacity> opening_bytes{};
+    std::copy(opening.begin(), opening.end(), opening_bytes.begin());
+    output_.Write(kResetBytes);
+    output_.Write(prompt);
+    output_.Write({opening_bytes.data(), opening.size()});
+    output_.Write(message);
+    output_.Write(kResetBytes);
+    output_.Write(ending);
 }
 
 bool TranscriptFilter::WriteExplanation(const Line& line) {

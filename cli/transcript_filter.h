@@ -31,6 +31,9 @@ class TranscriptFilter {
     // False when the output failed. whole_line is the line's body and ending as they came in,
     // when the reader has them in one piece; otherwise empty.
     bool WriteLine(const Line& line, std::string_view whole_line);
+    // The line's bytes with the reset in front, the colour opening after its first prompt_bytes
+    // and the reset behind, then its ending.
+    void WriteSpliced(const Line& line, std::size_t prompt_bytes, std::u16string_view opening);
     bool WriteExplanation(const Line& line);
     // The line's units, in units_.
     std::u16string_view Decode(std::string_view bytes);

@@ -122,6 +122,10 @@ const FilterCase kFilterCases[] = {
     {"speech_stays_plain", "Lan says 'You hit the troll's head'\n",
      "Lan says 'You hit the troll's head'\n"},
     {"prompt_only", "* HP:Healthy > \n", "* HP:Healthy > \n"},
+    {"multibyte_in_prompt", "* HP:\xC3\xA9\xE2\x82\xAC > You failed.\r\n",
+     Coloured("* HP:\xC3\xA9\xE2\x82\xAC > ", "37;40;1", "You failed.") + "\r\n"},
+    {"longer_than_the_output_buffer", "> You hit the troll's head" + std::string(70000, 'x'),
+     Coloured("> ", "36;40;1", "You hit the troll's head" + std::string(70000, 'x'))},
 };
 
 class FilterCaseTest : public CommandTest, public ::testing::WithParamInterface<FilterCase> {};
