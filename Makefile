@@ -93,9 +93,14 @@ packages-bench:
 # Needs Google Benchmark and PCRE2; the build leaves brawlhue_bench out when they are missing.
 # Then Parse through the DLL under Wine against the native engine on the same lines, and
 # brawlhue-proxy against a relay of the same code with colouring off.
+# Wine's server stays up a minute after its last program (tools/wine-run), and its helper
+# processes would share the machine with the timings: it is stopped before each of them.
+STOP_WINE = WINEPREFIX=$(CURDIR)/$(WINE_BUILD)/wineprefix wineserver -k 2>/dev/null || true
 bench: packages-bench native wine-build
+	@$(STOP_WINE)
 	$(NATIVE)/bin/brawlhue_bench --benchmark_min_time=0.5
 	bench/compare-com-path $(NATIVE) $(WINE_BUILD)
+	@$(STOP_WINE)
 	BRAWLHUE_PROXY=$(NATIVE)/bin/brawlhue-proxy BRAWLHUE_COMMAND=$(NATIVE)/bin/brawlhue \
 		BRAWLHUE_SESSION_LOG=examples/session.log PYTHONDONTWRITEBYTECODE=1 \
 		python3 proxy/tests/bench_proxy.py

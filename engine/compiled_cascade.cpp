@@ -111,16 +111,6 @@ class EntrySet {
     constexpr void Add(std::size_t entry) {
         words_[entry / 64] |= std::uint64_t{1} << (entry % 64);
     }
-    constexpr void AddAll(const EntrySet& other) {
-        for (std::size_t w = 0; w < words_.size(); ++w) {
-            words_[w] |= other.words_[w];
-        }
-    }
-    constexpr void KeepOnly(const EntrySet& other) {
-        for (std::size_t w = 0; w < words_.size(); ++w) {
-            words_[w] &= other.words_[w];
-        }
-    }
     // Visits the members in [first, last) in rising order until visit returns true; the member
     // visit returned true for, or last.
     template <typename Visit>
@@ -362,6 +352,8 @@ constexpr void IndexEnds(PatternIndex& index, const CompiledEntry& entry, std::s
 
 // Each quad of the key stands for it. They take one feature where their buckets allow, so that
 // the entry joins one set; a quad whose bucket already stands for another feature adds that one.
+// New features go out in the order keys appear, and once all are out they are shared from the
+// first again, which only lets more entries through to their full match.
 constexpr void IndexKeyRun(PatternIndex& index, const KeyRun& key,
                            std::array<EntrySet, kFeatureCount>& by_key, EntrySet& without_key,
                            std::size_t n, std::size_t& features_used) {
@@ -411,7 +403,7 @@ constexpr PatternIndex kPatternIndex = [] {
     return index;
 }();
 
-// The entries the line can fit judged by its ends and its key quads; the full match decides.
+// The entries the line can fit judged by its ends and its keys; the full match decides.
 EntrySet Candidates(std::u16string_view line, const FeatureSet& features) noexcept {
     if (line.empty()) {
         return kPatternIndex.fits_empty_line;
