@@ -138,5 +138,31 @@ TEST(CascadeEquality, EdgeLinesDecideAsThePlainCascade) {
     EXPECT_GT(categories_seen, BRAWLHUE_EDGE_LINES / 10);
 }
 
+// Every table text, its stars empty or filled, at every offset of the engine's reading steps:
+// behind and before zero to four units, which the patterns' stars can take.
+TEST(CascadeEquality, EveryTableTextAtEveryOffsetDecidesAsThePlainCascade) {
+    constexpr std::u16string_view kStarFillings[] = {u"", u"x", u"the orc's"};
+    constexpr std::u16string_view kAround = u"abcd";
+    for (const CategoryTest* test : kAllTests) {
+        for (const Entry& entry : test->entries) {
+            for (std::u16string_view filling : kStarFillings) {
+                std::u16string text;
+                for (char16_t c : entry.text) {
+                    text += c == u'*' && entry.kind == kPattern   ? std::u16string(filling)
+                            : c == u'?' && entry.kind == kPattern ? std::u16string(u"y")
+                                                                  : std::u16string(1, c);
+                }
+                for (std::size_t before = 0; before <= kAround.size(); ++before) {
+                    for (std::size_t after = 0; after <= kAround.size(); ++after) {
+                        const std::u16string line = std::u16string(kAround.substr(0, before)) +
+                                                    text + std::u16string(kAround.substr(0, after));
+                        ASSERT_EQ(reference::PlainCascade(line), EngineVerdict(line)) << Show(line);
+                    }
+                }
+            }
+        }
+    }
+}
+
 }  // namespace
 }  // namespace brawlhue
