@@ -121,8 +121,10 @@ void TranscriptFilter::WriteSpliced(const Line& line, std::size_t prompt_bytes,
     // one by one cost as much again as the rest of its way out.
     if (char* out = output_.Reserve(size)) {
         auto append = [&out](std::string_view bytes) {
-            std::memcpy(out, bytes.data(), bytes.size());
-            out += bytes.size();
+            if (!bytes.empty()) {  // memcpy may not be given the null data of an empty view
+                std::memcpy(out, bytes.data(), bytes.size());
+                out += bytes.size();
+            }
         };
         append(kResetBytes);
         append(prompt);
