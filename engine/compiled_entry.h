@@ -34,7 +34,7 @@ struct CompiledEntry {
     bool has_star = false;
     std::uint8_t inner_run_count = 0;
     std::array<InnerRun, kMaxInnerRuns> inner_runs{};
-    bool more_inner_runs = false;
+    bool more_inner_runs = false;  // runs past those stored, read from the text
 };
 
 namespace compiled_detail {
