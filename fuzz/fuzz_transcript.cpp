@@ -1,9 +1,12 @@
 // Transcripts as raw bytes: the codec decodes exactly as the table of well-formed UTF-8 says
 // and gives every byte back; the line reader splits the bytes as a whole-input splitter does,
-// whatever its chunk size; and the command's stream filtering, run on in-memory streams, gives
-// the input back byte for byte with colouring off, and with colouring on rebuilds exactly the
-// lines the line filter rebuilds, passing all others through as they came.
-#include <stdio.h>  // fmemopen, open_memstream
+// whatever its chunk size; and the command's stream filtering gives the input back byte for
+// byte with colouring off, and with colouring on rebuilds exactly the lines the line filter
+// rebuilds, passing all others through as they came, both on an in-memory stream (read through
+// stdio) and on a file in memory (read through its descriptor in blocks, as files are).
+#include <stdio.h>     // fmemopen, open_memstream
+#include <sys/mman.h>  // memfd_create
+#include <unistd.h>
 
 #include <cstddef>
 #include <cstdint>
@@ -45,9 +48,37 @@ class InputStream {
     std::FILE* stream_ = nullptr;
 };
 
-// What the command writes for the input with the given options.
+// A file in memory holding the bytes, opened as a stream with a descriptor.
+class DescriptorInput {
+  public:
+    explicit DescriptorInput(std::string_view bytes) {
+        const int descriptor = memfd_create("transcript", 0);
+        Require(descriptor >= 0, "memfd_create makes a file", [] {});
+        std::size_t written = 0;
+        while (written < bytes.size()) {
+            const ssize_t n = write(descriptor, bytes.data() + written, bytes.size() - written);
+            Require(n > 0, "the bytes go into the file", [] {});
+            written += static_cast<std::size_t>(n);
+        }
+        lseek(descriptor, 0, SEEK_SET);
+        stream_ = fdopen(descriptor, "rb");
+        Require(stream_ != nullptr, "fdopen opens the file", [] {});
+    }
+    ~DescriptorInput() { std::fclose(stream_); }
+    DescriptorInput(const DescriptorInput&) = delete;
+    DescriptorInput& operator=(const DescriptorInput&) = delete;
+
+    std::FILE* get() const { return stream_; }
+
+  private:
+    std::FILE* stream_ = nullptr;
+};
+
+// What the command writes for the input with the given options, read through stdio or through
+// the descriptor.
+template <typename Input>
 std::string RunTranscriptFilter(std::string_view bytes, const cli::Options& options) {
-    InputStream input(bytes);
+    Input input(bytes);
     char* buffer = nullptr;
     std::size_t length = 0;
     std::FILE* out = open_memstream(&buffer, &length);
@@ -119,11 +150,13 @@ void CheckTranscriptFilter(std::string_view bytes) {
 
     cli::Options off;
     off.colouring_off = true;
-    const std::string passed = RunTranscriptFilter(bytes, off);
-    Require(passed == bytes, "with colouring off the output is the input, byte for byte", [&] {
-        context();
-        PrintBytes("output", passed);
-    });
+    for (const std::string& passed : {RunTranscriptFilter<InputStream>(bytes, off),
+                                      RunTranscriptFilter<DescriptorInput>(bytes, off)}) {
+        Require(passed == bytes, "with colouring off the output is the input, byte for byte", [&] {
+            context();
+            PrintBytes("output", passed);
+        });
+    }
 
     // With colouring on: each line through the codec and the line filter.
     std::string expected;
@@ -138,12 +171,14 @@ void CheckTranscriptFilter(std::string_view bytes) {
         expected += line.ending;
     }
     const cli::Options on;
-    const std::string coloured = RunTranscriptFilter(bytes, on);
-    Require(coloured == expected, "with colouring on each line is filtered on its own", [&] {
-        context();
-        PrintBytes("output", coloured);
-        PrintBytes("expected", expected);
-    });
+    for (const std::string& coloured : {RunTranscriptFilter<InputStream>(bytes, on),
+                                        RunTranscriptFilter<DescriptorInput>(bytes, on)}) {
+        Require(coloured == expected, "with colouring on each line is filtered on its own", [&] {
+            context();
+            PrintBytes("output", coloured);
+            PrintBytes("expected", expected);
+        });
+    }
 }
 
 }  // namespace
