@@ -1,6 +1,5 @@
 #include "filter/prompt.h"
 
-#include <algorithm>
 #include <array>
 #include <bit>
 #include <cstdint>
