@@ -42,27 +42,15 @@ bool BlockLineReader::ReadMore() {
     }
 }
 
-bool BlockLineReader::Next(Line& line) {
+bool BlockLineReader::NextAfterReading(Line& line) {
     for (;;) {
-        const char* const data = block_.data();
-        const auto* newline =
-            static_cast<const char*>(std::memchr(data + searched_, '\n', end_ - searched_));
-        if (newline != nullptr) {
-            const auto after = static_cast<std::size_t>(newline - data) + 1;
-            whole_line_ = std::string_view(data + begin_, after - begin_);
-            std::string_view body(data + begin_, after - 1 - begin_);
-            begin_ = searched_ = after;
-            LineEnding ending = LineEnding::kLf;
-            if (!body.empty() && body.back() == '\r') {
-                body.remove_suffix(1);
-                ending = LineEnding::kCrLf;
-            }
-            line = {body, ending};
-            return true;
-        }
         searched_ = end_;
         if (!ReadMore()) {
             break;
+        }
+        if (const char* const newline = FindNewline()) {
+            TakeLine(newline, line);
+            return true;
         }
     }
     if (error_ != 0 || begin_ == end_) {

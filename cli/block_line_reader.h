@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstring>
 #include <string_view>
 #include <vector>
 
@@ -21,7 +22,14 @@ class BlockLineReader {
 
     // As LineReader::Next: the next line, whose body stays valid until the next call; false at
     // the end of the input or on a read error. A line cut short by a read error is not delivered.
-    bool Next(Line& line);
+    bool Next(Line& line) {
+        // Inline for the common case, a whole line already in the block.
+        if (const char* const newline = FindNewline()) {
+            TakeLine(newline, line);
+            return true;
+        }
+        return NextAfterReading(line);
+    }
 
     // The errno value of the read error that ended the input; 0 when there was none.
     int error() const noexcept { return error_; }
@@ -34,6 +42,27 @@ class BlockLineReader {
     // Moves the unread bytes to the front, grows the block when they fill it, and reads once
     // more. False at the end of the input or on a read error.
     bool ReadMore();
+    // The first "\n" not yet searched, or nullptr.
+    const char* FindNewline() const noexcept {
+        return static_cast<const char*>(
+            std::memchr(block_.data() + searched_, '\n', end_ - searched_));
+    }
+    // Hands out the line that ends at newline.
+    void TakeLine(const char* newline, Line& line) noexcept {
+        const char* const data = block_.data();
+        const auto after = static_cast<std::size_t>(newline - data) + 1;
+        whole_line_ = std::string_view(data + begin_, after - begin_);
+        std::string_view body(data + begin_, after - 1 - begin_);
+        begin_ = searched_ = after;
+        LineEnding ending = LineEnding::kLf;
+        if (!body.empty() && body.back() == '\r') {
+            body.remove_suffix(1);
+            ending = LineEnding::kCrLf;
+        }
+        line = {body, ending};
+    }
+    // Next, once the block holds no whole line: reads until it does, or the input ends.
+    bool NextAfterReading(Line& line);
 
     int descriptor_;
     std::vector<char> block_;
