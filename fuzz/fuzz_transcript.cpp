@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -29,23 +30,23 @@
 namespace brawlhue::fuzz {
 namespace {
 
-// A read-only stream over the bytes; fmemopen wants a writable buffer, so it gets a copy.
+// Closes its stream when it goes.
+using StreamPointer = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
+
+// A read-only stream over the bytes; fmemopen wants a writable buffer, so it gets a copy, which
+// outlives the stream.
 class InputStream {
   public:
     explicit InputStream(std::string_view bytes) : copy_(bytes.begin(), bytes.end()) {
         copy_.push_back('\0');  // never read: keeps data() valid for an empty input
-        stream_ = fmemopen(copy_.data(), bytes.size(), "rb");
+        stream_.reset(fmemopen(copy_.data(), bytes.size(), "rb"));
         Require(stream_ != nullptr, "fmemopen opens the input", [] {});
     }
-    ~InputStream() { std::fclose(stream_); }
-    InputStream(const InputStream&) = delete;
-    InputStream& operator=(const InputStream&) = delete;
-
-    std::FILE* get() const { return stream_; }
+    std::FILE* get() const { return stream_.get(); }
 
   private:
     std::vector<char> copy_;
-    std::FILE* stream_ = nullptr;
+    StreamPointer stream_{nullptr, &std::fclose};
 };
 
 // A file in memory holding the bytes, opened as a stream with a descriptor.
@@ -61,17 +62,13 @@ class DescriptorInput {
             written += static_cast<std::size_t>(n);
         }
         lseek(descriptor, 0, SEEK_SET);
-        stream_ = fdopen(descriptor, "rb");
+        stream_.reset(fdopen(descriptor, "rb"));
         Require(stream_ != nullptr, "fdopen opens the file", [] {});
     }
-    ~DescriptorInput() { std::fclose(stream_); }
-    DescriptorInput(const DescriptorInput&) = delete;
-    DescriptorInput& operator=(const DescriptorInput&) = delete;
-
-    std::FILE* get() const { return stream_; }
+    std::FILE* get() const { return stream_.get(); }
 
   private:
-    std::FILE* stream_ = nullptr;
+    StreamPointer stream_{nullptr, &std::fclose};
 };
 
 // What the command writes for the input with the given options, read through stdio or through
