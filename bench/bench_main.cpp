@@ -337,6 +337,24 @@ struct Peer {
     Verdict verdict;  // empty for the one-pass floor, which decides nothing
 };
 
+// A peer that matches UTF-8: timed converting each message itself (its verdicts checked), and
+// on the mix with the UTF-8 ready. utf8 is the conversion's buffer, shared by the peers.
+template <typename Cascade>
+void AddUtf8Peer(const char* name, const Cascade& cascade, std::string& utf8,
+                 std::vector<Peer>& peers, std::vector<Peer>& ready_peers) {
+    peers.push_back({name, [&cascade, &utf8](const LineSet& set, std::size_t i) {
+                         const std::u16string_view message = brawlhue::GetNonPrompt(set.line(i));
+                         utf8.clear();
+                         brawlhue::EncodeUtf8(message, utf8);
+                         return cascade.Classify(message, utf8);
+                     }});
+    peers.back().verdict = peers.back().classify;
+    ready_peers.push_back({name, [&cascade](const LineSet& set, std::size_t i) {
+                               return cascade.Classify(brawlhue::GetNonPrompt(set.line(i)),
+                                                       set.utf8_message(i));
+                           }});
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -381,31 +399,11 @@ int main(int argc, char** argv) {
     std::vector<Peer> ready_peers;
 #ifdef BRAWLHUE_HAVE_HYPERSCAN
     const brawlhue::bench::HyperscanCascade hyperscan;
-    peers.push_back({"hyperscan", [&hyperscan, &utf8](const LineSet& set, std::size_t i) {
-                         const std::u16string_view message = GetNonPrompt(set.line(i));
-                         utf8.clear();
-                         brawlhue::EncodeUtf8(message, utf8);
-                         return hyperscan.Classify(message, utf8);
-                     }});
-    peers.back().verdict = peers.back().classify;
-    ready_peers.push_back({"hyperscan", [&hyperscan](const LineSet& set, std::size_t i) {
-                               return hyperscan.Classify(GetNonPrompt(set.line(i)),
-                                                         set.utf8_message(i));
-                           }});
+    AddUtf8Peer("hyperscan", hyperscan, utf8, peers, ready_peers);
 #endif
 #ifdef BRAWLHUE_HAVE_RE2
     const brawlhue::bench::Re2SetCascade re2_set;
-    peers.push_back({"re2set", [&re2_set, &utf8](const LineSet& set, std::size_t i) {
-                         const std::u16string_view message = GetNonPrompt(set.line(i));
-                         utf8.clear();
-                         brawlhue::EncodeUtf8(message, utf8);
-                         return re2_set.Classify(message, utf8);
-                     }});
-    peers.back().verdict = peers.back().classify;
-    ready_peers.push_back({"re2set", [&re2_set](const LineSet& set, std::size_t i) {
-                               return re2_set.Classify(GetNonPrompt(set.line(i)),
-                                                       set.utf8_message(i));
-                           }});
+    AddUtf8Peer("re2set", re2_set, utf8, peers, ready_peers);
 #endif
     peers.push_back(
         {"onepass", [](const LineSet& set, std::size_t i) { return OnePass(set.line(i)); }, {}});
