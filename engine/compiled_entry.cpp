@@ -81,31 +81,25 @@ bool MatchesCompiled(std::u16string_view line, const CompiledEntry& entry) noexc
     const std::u16string_view middle =
         line.substr(prefix.size(), line.size() - prefix.size() - suffix.size());
     std::size_t at = 0;
-    for (std::size_t r = 0; r < entry.inner_run_count; ++r) {
-        const InnerRun& run = entry.inner_runs[r];
+    auto place = [&](const InnerRun& run) {
         const std::size_t found = FindRun(middle, entry.text, run, at);
         if (found == std::u16string_view::npos) {
             return false;
         }
         at = found + run.length;
+        return true;
+    };
+    for (std::size_t r = 0; r < entry.inner_run_count; ++r) {
+        if (!place(entry.inner_runs[r])) {
+            return false;
+        }
     }
     if (entry.more_inner_runs) {
-        // The runs after the stored ones, each from the star behind the one before.
+        // The runs after the stored ones, from the star behind the last of them.
         const InnerRun& stored = entry.inner_runs.back();
-        const std::size_t end = entry.text.size() - entry.suffix_length - 1;  // the last star
-        for (std::size_t star = stored.offset + stored.length; star < end;) {
-            const std::size_t next = entry.text.find(u'*', star + 1);
-            if (next > star + 1) {
-                const InnerRun run =
-                    compiled_detail::CompileRun(entry.text, star + 1, next - star - 1);
-                const std::size_t found = FindRun(middle, entry.text, run, at);
-                if (found == std::u16string_view::npos) {
-                    return false;
-                }
-                at = found + run.length;
-            }
-            star = next;
-        }
+        const std::size_t last_star = entry.text.size() - entry.suffix_length - 1;
+        return compiled_detail::ForEachInnerRun(entry.text, stored.offset + stored.length,
+                                                last_star, place);
     }
     return true;
 }

@@ -75,6 +75,22 @@ constexpr InnerRun CompileRun(std::u16string_view text, std::size_t offset, std:
     return run;
 }
 
+// Hands visit each run between two stars of text from the star at `star` to the star at
+// `last_star`, in order, until visit returns false; empty runs (two stars together) ask nothing
+// of a line and are passed over. False when visit returned false.
+template <typename Visit>
+constexpr bool ForEachInnerRun(std::u16string_view text, std::size_t star, std::size_t last_star,
+                               Visit&& visit) {
+    while (star < last_star) {
+        const std::size_t next = text.find(u'*', star + 1);
+        if (next > star + 1 && !visit(CompileRun(text, star + 1, next - star - 1))) {
+            return false;
+        }
+        star = next;
+    }
+    return true;
+}
+
 constexpr CompiledEntry Compile(const Entry& entry) {
     CompiledEntry compiled;
     const std::u16string_view text = entry.text;
@@ -86,19 +102,14 @@ constexpr CompiledEntry Compile(const Entry& entry) {
         const std::size_t last_star = text.rfind(u'*');
         compiled.prefix_length = static_cast<std::uint16_t>(first_star);
         compiled.suffix_length = static_cast<std::uint16_t>(text.size() - 1 - last_star);
-        // The runs between stars; empty ones (two stars together) ask nothing of the line.
-        for (std::size_t star = first_star; star < last_star;) {
-            const std::size_t next = text.find(u'*', star + 1);
-            if (next > star + 1) {
-                if (compiled.inner_run_count == CompiledEntry::kMaxInnerRuns) {
-                    compiled.more_inner_runs = true;
-                    break;
-                }
-                compiled.inner_runs[compiled.inner_run_count++] =
-                    CompileRun(text, star + 1, next - star - 1);
+        ForEachInnerRun(text, first_star, last_star, [&compiled](const InnerRun& run) {
+            if (compiled.inner_run_count == CompiledEntry::kMaxInnerRuns) {
+                compiled.more_inner_runs = true;
+                return false;
             }
-            star = next;
-        }
+            compiled.inner_runs[compiled.inner_run_count++] = run;
+            return true;
+        });
     } else {
         compiled.prefix_length = static_cast<std::uint16_t>(text.size());
     }
