@@ -435,9 +435,7 @@ EntrySet Candidates(std::u16string_view line, const FeatureSet& features) noexce
 class LineFacts {
   public:
     explicit LineFacts(std::u16string_view line) noexcept
-        : line_(line),
-          features_(kPatternIndex.quads.Scan(line)),
-          candidates_(Candidates(line, features_)) {}
+        : line_(line), candidates_(Candidates(line, kPatternIndex.quads.Scan(line))) {}
 
     // The first test after the gate, in kAllTests order, that one of the line's candidate
     // entries decides; -1 for none.
@@ -464,7 +462,6 @@ class LineFacts {
     }
 
     std::u16string_view line_;
-    FeatureSet features_;
     EntrySet candidates_;
     std::optional<bool> attack_verb_;
 };
