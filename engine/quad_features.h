@@ -33,9 +33,6 @@ class FeatureSet {
 
     constexpr explicit FeatureSet(const std::array<std::uint64_t, kWords>& words = {}) noexcept
         : words_(words) {}
-    constexpr bool Has(std::size_t feature) const noexcept {
-        return (words_[feature / 64] >> (feature % 64)) & 1u;
-    }
     constexpr std::uint64_t word(std::size_t w) const noexcept { return words_[w]; }
 
   private:
