@@ -9,6 +9,10 @@
 // library copied as it is, then the reference to the host's interface. brawlhue.idl stays the
 // one declaration of our types.
 //
+// The tool may run with another word size than the library's (a 64-bit build tool finishes the
+// 32-bit library on a machine that runs no 32-bit programs): the library's SYSKIND, not the
+// process, decides the vtable offsets it records.
+//
 // Usage: type_library_finisher WIDL_LIBRARY HOST_LIBRARY OUTPUT
 #include <windows.h>
 
@@ -57,7 +61,8 @@ struct CopiedType {
 
 class LibraryCopier {
   public:
-    LibraryCopier(ITypeLib* source, ICreateTypeLib2* target) : source_(source), target_(target) {}
+    LibraryCopier(ITypeLib* source, ICreateTypeLib2* target, SYSKIND system)
+        : source_(source), target_(target), target_pointer_size_(system == SYS_WIN64 ? 8 : 4) {}
 
     // Interfaces first: the coclasses refer to them.
     void CopyTypes() {
@@ -174,6 +179,10 @@ class LibraryCopier {
         FUNCDESC* function = nullptr;
         Check(source->GetFuncDesc(index, &function), "reading a function");
         FUNCDESC copy = *function;
+        // The reader gives vtable offsets in this process's pointers and the writer keeps the
+        // offsets it is given: they are written as the library's own word size has them.
+        copy.oVft = static_cast<SHORT>(function->oVft / static_cast<SHORT>(sizeof(void*)) *
+                                       target_pointer_size_);
         std::vector<ELEMDESC> parameters(function->lprgelemdescParam,
                                          function->lprgelemdescParam + function->cParams);
         for (ELEMDESC& parameter : parameters) {
@@ -198,6 +207,7 @@ class LibraryCopier {
 
     ITypeLib* source_;
     ICreateTypeLib2* target_;
+    SHORT target_pointer_size_;
     std::map<std::wstring, CopiedType> copies_;
     std::vector<std::unique_ptr<TYPEDESC>> types_;
 };
@@ -220,9 +230,10 @@ void Finish(const wchar_t* widl_path, const wchar_t* host_path, const wchar_t* o
     Check(target->SetVersion(library->wMajorVerNum, library->wMinorVerNum),
           "setting the library's version");
     Check(target->SetLibFlags(library->wLibFlags), "setting the library's flags");
+    const SYSKIND system = library->syskind;
     source->ReleaseTLibAttr(library);
 
-    LibraryCopier copier(source.get(), target.get());
+    LibraryCopier copier(source.get(), target.get(), system);
     copier.CopyTypes();
 
     ComRef<ITypeLib> host;

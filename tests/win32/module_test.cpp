@@ -145,6 +145,109 @@ TEST(Module, EmbedsItsTypeLibrary) {
               library->GetTypeInfoOfGuid(IID_IzMUDPlugin, host_interface.put()));
 }
 
+// Everything of a type that a reader sees, but its name: widl's types and the embedded ones
+// must agree on all of it. Vtable offsets are in the reader's own pointers, so a library that
+// recorded another word size's offsets differs here.
+void ExpectSameType(ITypeInfo* widl, ITypeInfo* embedded, int more_implemented) {
+    TYPEATTR* expected = nullptr;
+    TYPEATTR* actual = nullptr;
+    ASSERT_EQ(S_OK, widl->GetTypeAttr(&expected));
+    ASSERT_EQ(S_OK, embedded->GetTypeAttr(&actual));
+    EXPECT_EQ(expected->typekind, actual->typekind);
+    EXPECT_EQ(expected->cFuncs, actual->cFuncs);
+    EXPECT_EQ(expected->cVars, actual->cVars);
+    EXPECT_EQ(expected->cImplTypes + more_implemented, actual->cImplTypes);
+    EXPECT_EQ(expected->cbSizeVft, actual->cbSizeVft);
+    EXPECT_EQ(expected->cbSizeInstance, actual->cbSizeInstance);
+    EXPECT_EQ(expected->cbAlignment, actual->cbAlignment);
+    // Wine's writer marks a coclass of dispatch interfaces dispatchable; widl does not.
+    EXPECT_EQ(expected->wTypeFlags, actual->wTypeFlags & ~TYPEFLAG_FDISPATCHABLE);
+    EXPECT_EQ(expected->wMajorVerNum, actual->wMajorVerNum);
+    EXPECT_EQ(expected->wMinorVerNum, actual->wMinorVerNum);
+    const UINT functions = expected->cFuncs;
+    const bool is_interface = expected->typekind == TKIND_INTERFACE;
+    widl->ReleaseTypeAttr(expected);
+    embedded->ReleaseTypeAttr(actual);
+
+    for (UINT index = 0; index < functions; ++index) {
+        SCOPED_TRACE(index);
+        FUNCDESC* want = nullptr;
+        FUNCDESC* got = nullptr;
+        ASSERT_EQ(S_OK, widl->GetFuncDesc(index, &want));
+        ASSERT_EQ(S_OK, embedded->GetFuncDesc(index, &got));
+        EXPECT_EQ(want->memid, got->memid);
+        EXPECT_EQ(want->funckind, got->funckind);
+        EXPECT_EQ(want->invkind, got->invkind);
+        EXPECT_EQ(want->callconv, got->callconv);
+        EXPECT_EQ(want->oVft, got->oVft);
+        EXPECT_EQ(want->wFuncFlags, got->wFuncFlags);
+        EXPECT_EQ(want->elemdescFunc.tdesc.vt, got->elemdescFunc.tdesc.vt);
+        ASSERT_EQ(want->cParams, got->cParams);
+        EXPECT_EQ(want->cParamsOpt, got->cParamsOpt);
+        for (SHORT parameter = 0; parameter < want->cParams; ++parameter) {
+            const ELEMDESC& a = want->lprgelemdescParam[parameter];
+            const ELEMDESC& b = got->lprgelemdescParam[parameter];
+            EXPECT_EQ(a.tdesc.vt, b.tdesc.vt) << "parameter " << parameter;
+            EXPECT_EQ(a.paramdesc.wParamFlags, b.paramdesc.wParamFlags) << "parameter " << parameter;
+        }
+        if (is_interface) {  // after IUnknown's and IDispatch's seven slots, in order
+            EXPECT_EQ(static_cast<SHORT>((7 + index) * sizeof(void*)), got->oVft);
+        }
+        widl->ReleaseFuncDesc(want);
+        embedded->ReleaseFuncDesc(got);
+    }
+}
+
+// The embedded library is widl's, written anew with one reference more (IzMUDPlugin on
+// BrawlhueClass): compared type by type, and both halves of each dual interface.
+TEST(Module, ItsTypeLibraryIsWidlsWithOneReferenceMore) {
+    ComRef<ITypeLib> widl;
+    ComRef<ITypeLib> embedded;
+    ASSERT_EQ(S_OK, ::LoadTypeLibEx(BRAWLHUE_WIDL_LIBRARY, REGKIND_NONE, widl.put()));
+    ASSERT_EQ(S_OK,
+              ::LoadTypeLibEx(PluginModule::Get().Path().c_str(), REGKIND_NONE, embedded.put()));
+    TLIBATTR* expected = nullptr;
+    TLIBATTR* actual = nullptr;
+    ASSERT_EQ(S_OK, widl->GetLibAttr(&expected));
+    ASSERT_EQ(S_OK, embedded->GetLibAttr(&actual));
+    EXPECT_TRUE(IsEqualGUID(expected->guid, actual->guid));
+    EXPECT_EQ(expected->syskind, actual->syskind);
+    EXPECT_EQ(sizeof(void*) == 4 ? SYS_WIN32 : SYS_WIN64, actual->syskind);
+    EXPECT_EQ(expected->lcid, actual->lcid);
+    EXPECT_EQ(expected->wLibFlags, actual->wLibFlags);
+    widl->ReleaseTLibAttr(expected);
+    embedded->ReleaseTLibAttr(actual);
+
+    ASSERT_EQ(widl->GetTypeInfoCount(), embedded->GetTypeInfoCount());
+    for (UINT index = 0; index < widl->GetTypeInfoCount(); ++index) {
+        ComRef<ITypeInfo> want;
+        ASSERT_EQ(S_OK, widl->GetTypeInfo(index, want.put()));
+        TYPEATTR* type = nullptr;
+        ASSERT_EQ(S_OK, want->GetTypeAttr(&type));
+        const GUID guid = type->guid;
+        const bool dual = (type->wTypeFlags & TYPEFLAG_FDUAL) != 0;
+        want->ReleaseTypeAttr(type);
+        BSTR name = nullptr;
+        ASSERT_EQ(S_OK, want->GetDocumentation(MEMBERID_NIL, &name, nullptr, nullptr, nullptr));
+        SCOPED_TRACE(::testing::Message() << name);
+        ::SysFreeString(name);
+        ComRef<ITypeInfo> got;
+        ASSERT_EQ(S_OK, embedded->GetTypeInfoOfGuid(guid, got.put()));
+        ExpectSameType(want.get(), got.get(), IsEqualGUID(guid, CLSID_BrawlhueClass) ? 1 : 0);
+        if (dual) {
+            SCOPED_TRACE("vtable half");
+            ComRef<ITypeInfo> halves[2];
+            ITypeInfo* const wholes[2] = {want.get(), got.get()};
+            for (int which = 0; which < 2; ++which) {
+                HREFTYPE reference = 0;
+                ASSERT_EQ(S_OK, wholes[which]->GetRefTypeOfImplType(-1, &reference));
+                ASSERT_EQ(S_OK, wholes[which]->GetRefTypeInfo(reference, halves[which].put()));
+            }
+            ExpectSameType(halves[0].get(), halves[1].get(), 0);
+        }
+    }
+}
+
 // A host may find the plug-in class by reading the type library: the coclass whose implemented
 // interfaces include its own. Ours lists IzMUDPlugin as a reference into the host's library.
 TEST(Module, ItsCoclassesListWhatTheyImplement) {
