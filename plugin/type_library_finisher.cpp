@@ -13,7 +13,8 @@
 // 32-bit library on a machine that runs no 32-bit programs): the library's SYSKIND, not the
 // process, decides the vtable offsets it records.
 //
-// Usage: type_library_finisher WIDL_LIBRARY HOST_LIBRARY OUTPUT
+// Usage: type_library_finisher WIDL_LIBRARY HOST_LIBRARY STANDARD_LIBRARY OUTPUT
+// STANDARD_LIBRARY is the stdole2.tlb that widl imported, of the library's word size.
 #include <windows.h>
 
 #include <oaidl.h>
@@ -61,8 +62,11 @@ struct CopiedType {
 
 class LibraryCopier {
   public:
-    LibraryCopier(ITypeLib* source, ICreateTypeLib2* target, SYSKIND system)
-        : source_(source), target_(target), target_pointer_size_(system == SYS_WIN64 ? 8 : 4) {}
+    LibraryCopier(ITypeLib* source, ICreateTypeLib2* target, SYSKIND system, ITypeLib* standard)
+        : source_(source),
+          target_(target),
+          target_pointer_size_(system == SYS_WIN64 ? 8 : 4),
+          standard_(standard) {}
 
     // Interfaces first: the coclasses refer to them.
     void CopyTypes() {
@@ -81,14 +85,22 @@ class LibraryCopier {
     ICreateTypeInfo* Copied(const GUID& guid) { return copies_.at(Key(guid)).editable.get(); }
 
     // A reference from type to referred: a type of our own library is referred to as the new
-    // library holds it, anything else (IDispatch, the host's types) as it stands.
+    // library holds it, one of the standard library (IDispatch) as the library's own word size
+    // has it, anything else (the host's types) as it stands. The writer takes an interface's
+    // vtable size from its base as this process reads it, and reads another word size's sizes
+    // unscaled: IDispatch of this process's word size would give a 32-bit interface 8-byte slots.
     HREFTYPE Refer(ICreateTypeInfo* type, ITypeInfo* referred) {
         TYPEATTR* attributes = nullptr;
         Check(referred->GetTypeAttr(&attributes), "reading a referred type");
-        const std::wstring key = Key(attributes->guid);
+        const GUID guid = attributes->guid;
         referred->ReleaseTypeAttr(attributes);
-        const auto own = copies_.find(key);
-        ITypeInfo* target = own != copies_.end() ? own->second.readable.get() : referred;
+        ITypeInfo* target = referred;
+        ComRef<ITypeInfo> standard;
+        if (const auto own = copies_.find(Key(guid)); own != copies_.end()) {
+            target = own->second.readable.get();
+        } else if (SUCCEEDED(standard_->GetTypeInfoOfGuid(guid, standard.put()))) {
+            target = standard.get();
+        }
         HREFTYPE reference = 0;
         Check(type->AddRefTypeInfo(target, &reference), "referring to a type");
         return reference;
@@ -208,11 +220,13 @@ class LibraryCopier {
     ITypeLib* source_;
     ICreateTypeLib2* target_;
     SHORT target_pointer_size_;
+    ITypeLib* standard_;
     std::map<std::wstring, CopiedType> copies_;
     std::vector<std::unique_ptr<TYPEDESC>> types_;
 };
 
-void Finish(const wchar_t* widl_path, const wchar_t* host_path, const wchar_t* output_path) {
+void Finish(const wchar_t* widl_path, const wchar_t* host_path, const wchar_t* standard_path,
+            const wchar_t* output_path) {
     ComRef<ITypeLib> source;
     Check(::LoadTypeLibEx(widl_path, REGKIND_NONE, source.put()), "loading widl's library");
     TLIBATTR* library = nullptr;
@@ -233,7 +247,10 @@ void Finish(const wchar_t* widl_path, const wchar_t* host_path, const wchar_t* o
     const SYSKIND system = library->syskind;
     source->ReleaseTLibAttr(library);
 
-    LibraryCopier copier(source.get(), target.get(), system);
+    ComRef<ITypeLib> standard;
+    Check(::LoadTypeLibEx(standard_path, REGKIND_NONE, standard.put()),
+          "loading the standard library");
+    LibraryCopier copier(source.get(), target.get(), system, standard.get());
     copier.CopyTypes();
 
     ComRef<ITypeLib> host;
@@ -252,12 +269,14 @@ void Finish(const wchar_t* widl_path, const wchar_t* host_path, const wchar_t* o
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    if (argc != 4) {
-        std::fputs("usage: type_library_finisher WIDL_LIBRARY HOST_LIBRARY OUTPUT\n", stderr);
+    if (argc != 5) {
+        std::fputs("usage: type_library_finisher WIDL_LIBRARY HOST_LIBRARY STANDARD_LIBRARY "
+                   "OUTPUT\n",
+                   stderr);
         return 2;
     }
     Check(::CoInitialize(nullptr), "starting COM");
-    Finish(argv[1], argv[2], argv[3]);
+    Finish(argv[1], argv[2], argv[3], argv[4]);
     ::CoUninitialize();
     return 0;
 }

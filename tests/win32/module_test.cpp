@@ -161,7 +161,8 @@ void ExpectSameType(ITypeInfo* widl, ITypeInfo* embedded, int more_implemented) 
     EXPECT_EQ(expected->cbSizeInstance, actual->cbSizeInstance);
     EXPECT_EQ(expected->cbAlignment, actual->cbAlignment);
     // Wine's writer marks a coclass of dispatch interfaces dispatchable; widl does not.
-    EXPECT_EQ(expected->wTypeFlags, actual->wTypeFlags & ~TYPEFLAG_FDISPATCHABLE);
+    EXPECT_EQ(expected->wTypeFlags & ~TYPEFLAG_FDISPATCHABLE,
+              actual->wTypeFlags & ~TYPEFLAG_FDISPATCHABLE);
     EXPECT_EQ(expected->wMajorVerNum, actual->wMajorVerNum);
     EXPECT_EQ(expected->wMinorVerNum, actual->wMinorVerNum);
     const UINT functions = expected->cFuncs;
