@@ -26,29 +26,68 @@ native: packages-native
 packages-win32:
 	@tools/ensure-packages win32
 
-# Some machines cannot run 32-bit programs, and so not 32-bit Wine (tools/runs-32-bit-programs).
-# There the module is still built for 32-bit Windows and packed, and its Windows tests run on
-# the same sources built for 64-bit Windows, under 64-bit Wine.
+packages-guest:
+	@tools/ensure-packages guest
+
+# The product is the 32-bit build. Where this machine runs 32-bit programs
+# (tools/runs-32-bit-programs), that build finishes its own type library and its Windows tests
+# run here under Wine. Elsewhere the 64-bit build's type_library_finisher finishes it, and its
+# tests run in an emulated 32-bit machine (tools/guest), against the brawlhue command built for
+# that machine; the 64-bit build's tests still run here, as a guard.
 RUNS_32_BIT := tools/runs-32-bit-programs
-WINE_TESTS_32 = $$($(RUNS_32_BIT) && echo ON || echo OFF)
+GUEST := tools/guest/run
+GUEST_NATIVE := build/linux-i686
+WIN32_OPTIONS = $$(if $(RUNS_32_BIT); then echo -DBRAWLHUE_WINE_TESTS=ON \
+	-DBRAWLHUE_NATIVE_BRAWLHUE=$(abspath $(NATIVE)/bin/brawlhue); else echo \
+	-DBRAWLHUE_WINE_TESTS=OFF -DBRAWLHUE_NATIVE_BRAWLHUE=$(abspath $(GUEST_NATIVE)/bin/brawlhue) \
+	-DBRAWLHUE_TYPE_LIBRARY_FINISHER=$(abspath $(WIN64)/bin/type_library_finisher.exe) \
+	-DBRAWLHUE_TYPE_LIBRARY_FINISHER_RUNNER=$(abspath $(WIN64)/wine-run); fi)
+# Runs a command where this machine's 32-bit Windows programs run: here, or in the guest.
+ON_32_BIT = $$($(RUNS_32_BIT) || echo $(GUEST))
+# The Wine tests of build folder $(1), with CTest options $(2), where 32-bit programs run. The
+# prefix is made first, so that no test's time limit pays for it.
+WINE_TESTS_32 = $(ON_32_BIT) bash -c '$(1)/wine-run cmd /c exit 0 && \
+	$(CTEST) --test-dir $(1) --output-on-failure $(2)'
 
-# Depends on native: the Windows tests compare the replay host with the native command.
-win32: packages-win32 native
-	$(CMAKE) -S . -B $(WIN32) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-i686.cmake \
-		-DCMAKE_BUILD_TYPE=RelWithDebInfo -DBRAWLHUE_WINE_TESTS=$(WINE_TESTS_32) \
-		-DBRAWLHUE_NATIVE_BRAWLHUE=$(abspath $(NATIVE)/bin/brawlhue)
-	$(CMAKE) --build $(WIN32) -j $(JOBS)
+.PHONY: packages-guest win32-configure win32-finisher win32-native-command guest-native \
+	win64-configure check-win64 check-win32-here
 
-win64: packages-win32 native
+win64-configure: packages-win32
 	$(CMAKE) -S . -B $(WIN64) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
 		-DCMAKE_BUILD_TYPE=RelWithDebInfo \
 		-DBRAWLHUE_NATIVE_BRAWLHUE=$(abspath $(NATIVE)/bin/brawlhue)
+
+# Only the tool and its prefix, when the 64-bit build is there for the 32-bit one's sake.
+win32-finisher: packages-win32
+	@$(RUNS_32_BIT) || { $(MAKE) --no-print-directory win64-configure && \
+		$(CMAKE) --build $(WIN64) -j $(JOBS) --target type_library_finisher wineprefix; }
+
+# The brawlhue command that the 32-bit tests compare the plug-in with.
+win32-native-command:
+	@if $(RUNS_32_BIT); then $(MAKE) --no-print-directory native; \
+	else $(MAKE) --no-print-directory guest-native; fi
+
+guest-native: packages-guest
+	$(CMAKE) -S . -B $(GUEST_NATIVE) -DCMAKE_TOOLCHAIN_FILE=cmake/linux-i686.cmake \
+		-DBRAWLHUE_COMMAND_ONLY=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	$(CMAKE) --build $(GUEST_NATIVE) -j $(JOBS) --target brawlhue
+
+win32-configure: packages-win32 win32-finisher
+	$(CMAKE) -S . -B $(WIN32) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-i686.cmake \
+		-DCMAKE_BUILD_TYPE=RelWithDebInfo $(WIN32_OPTIONS)
+
+win32: win32-configure win32-native-command
+	$(CMAKE) --build $(WIN32) -j $(JOBS)
+	@$(RUNS_32_BIT) || $(MAKE) --no-print-directory packages-guest
+
+win64: win64-configure native
 	$(CMAKE) --build $(WIN64) -j $(JOBS)
 
-# The Windows build whose programs this machine runs: $(WIN32), or $(WIN64) built on demand.
+# The Windows build whose programs run on this machine itself, for the benchmark and the soak:
+# $(WIN32), or where no 32-bit program runs, $(WIN64).
 wine-build: win32
-	@$(RUNS_32_BIT) || { echo "This machine cannot run 32-bit programs: the Windows tests" \
-		"and programs run on the 64-bit build of the same sources ($(WIN64))." >&2; \
+	@$(RUNS_32_BIT) || { echo "This machine cannot run 32-bit programs: the benchmark and" \
+		"the soak run on the 64-bit build of the same sources ($(WIN64))." >&2; \
 		$(MAKE) --no-print-directory win64; }
 WINE_BUILD = $$($(RUNS_32_BIT) && echo $(WIN32) || echo $(WIN64))
 
@@ -63,8 +102,12 @@ check-sanitize: sanitize
 	$(CTEST) --test-dir $(SANITIZED) --output-on-failure -j $(JOBS)
 
 # Wine programs run one at a time: parallel Wine start-up is flaky.
-check-win32: wine-build
-	$(CTEST) --test-dir $(WINE_BUILD) --output-on-failure
+check-win32: win32
+	@$(RUNS_32_BIT) || $(MAKE) --no-print-directory check-win64
+	$(call WINE_TESTS_32,$(WIN32))
+
+check-win64: win64
+	$(CTEST) --test-dir $(WIN64) --output-on-failure
 
 check: check-native check-sanitize check-win32 check-fuzz check-win32-checked distcheck
 
@@ -106,10 +149,13 @@ bench: packages-bench native wine-build
 		python3 proxy/tests/bench_proxy.py
 
 # The sample session as zMUD would show it through Brawlhue.dll: the replay host connects one
-# session (the plug-in's banner), then prints each received line as the plug-in left it.
-demo: native wine-build
-	dir=$(WINE_BUILD) && $$dir/wine-run regsvr32 /s $$dir/bin/Brawlhue.dll && \
-		$$dir/wine-run $$dir/bin/brawlhost.exe examples/session.log
+# session (the plug-in's banner), then prints each received line as the plug-in left it. Only
+# the module and the replay host are built for it.
+demo: win32-configure
+	$(CMAKE) --build $(WIN32) -j $(JOBS) --target Brawlhue brawlhost
+	@$(RUNS_32_BIT) || $(MAKE) --no-print-directory packages-guest
+	$(ON_32_BIT) bash -c '$(WIN32)/wine-run regsvr32 /s $(WIN32)/bin/Brawlhue.dll && \
+		$(WIN32)/wine-run $(WIN32)/bin/brawlhost.exe examples/session.log'
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
@@ -119,25 +165,35 @@ format:
 # its own preconditions. mingw-w64 ships no sanitizer runtime: the checks trap (ud2) in place
 # instead of calling one, and GCC 12 spells that -fsanitize-undefined-trap-on-error. -O1 without
 # debug information halves the compile time and keeps assert() on. Only the module's Wine tests
-# are built there; they run whole under Wine's heap checks. On a machine that cannot run 32-bit
-# programs it is built for 64-bit Windows instead, in build/win64-checked.
-WIN32_CHECKED = $$($(RUNS_32_BIT) && echo build/win32-checked || echo build/win64-checked)
-CHECKED_TOOLCHAIN = $$($(RUNS_32_BIT) && echo cmake/mingw-w64-i686.cmake || \
-	echo cmake/mingw-w64-x86_64.cmake)
+# are built there; they run whole under Wine's heap checks, where the 32-bit tests run. A
+# machine that cannot run 32-bit programs also runs those of the 64-bit checked build itself.
+WIN32_CHECKED := build/win32-checked
+WIN64_CHECKED := build/win64-checked
 CHECKED_FLAGS := -fsanitize=undefined -fsanitize-undefined-trap-on-error -D_GLIBCXX_ASSERTIONS
+CHECKED_OPTIONS := -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE=-O1 \
+	"-DCMAKE_CXX_FLAGS=$(CHECKED_FLAGS)" -DBRAWLHUE_CHECKED_RUN=ON
+CHECKED_TARGETS := plugin_tests hardening_tests hardening_soak
 SOAK_CALLS ?= 10000000
 
-.PHONY: win32-checked check-win32-checked soak
+.PHONY: win32-checked win64-checked check-win32-checked check-win64-checked soak
 
-win32-checked: packages-win32
-	$(CMAKE) -S . -B $(WIN32_CHECKED) -DCMAKE_TOOLCHAIN_FILE=$(CHECKED_TOOLCHAIN) \
-		-DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE=-O1 \
-		"-DCMAKE_CXX_FLAGS=$(CHECKED_FLAGS)" -DBRAWLHUE_CHECKED_RUN=ON
-	$(CMAKE) --build $(WIN32_CHECKED) -j $(JOBS) --target wineprefix plugin_tests \
-		hardening_tests hardening_soak
+win32-checked: packages-win32 win32-finisher
+	$(CMAKE) -S . -B $(WIN32_CHECKED) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-i686.cmake \
+		$(CHECKED_OPTIONS) $(WIN32_OPTIONS)
+	$(CMAKE) --build $(WIN32_CHECKED) -j $(JOBS) --target $(CHECKED_TARGETS) \
+		$$($(RUNS_32_BIT) && echo wineprefix)
+
+win64-checked: packages-win32
+	$(CMAKE) -S . -B $(WIN64_CHECKED) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
+		$(CHECKED_OPTIONS)
+	$(CMAKE) --build $(WIN64_CHECKED) -j $(JOBS) --target $(CHECKED_TARGETS) wineprefix
 
 check-win32-checked: win32-checked
-	$(CTEST) --test-dir $(WIN32_CHECKED) -L checked --output-on-failure
+	@$(RUNS_32_BIT) || $(MAKE) --no-print-directory check-win64-checked packages-guest
+	$(call WINE_TESTS_32,$(WIN32_CHECKED),-L checked)
+
+check-win64-checked: win64-checked
+	$(CTEST) --test-dir $(WIN64_CHECKED) -L checked --output-on-failure
 
 # Ten million Parse calls mixed with session events through the registered module, then COM
 # unloads it and loads it again; prints the calls, the time and the memory growth.
@@ -162,10 +218,8 @@ dist: packages-dist win32
 	packaging/make-packages $(WIN32) $(DIST)
 
 # The same packages less the picture, installed and uninstalled under Wine in a fresh prefix:
-# the setup program, and the zip's install.cmd and uninstall.cmd. Both are 32-bit programs: a
-# machine that cannot run those builds the packages and says that it checks no more.
+# the setup program, and the zip's install.cmd and uninstall.cmd; 32-bit programs, so where
+# the 32-bit tests run.
 distcheck: packages-distcheck win32
 	packaging/make-packages --no-picture $(WIN32) $(WIN32)/distcheck/packages
-	@if $(RUNS_32_BIT); then packaging/check-packages $(WIN32) $(WIN32)/distcheck/packages; \
-	else echo "This machine cannot run 32-bit programs: the packages are built, not" \
-		"installed." >&2; fi
+	$(ON_32_BIT) packaging/check-packages $(WIN32) $(WIN32)/distcheck/packages
