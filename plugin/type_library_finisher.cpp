@@ -145,6 +145,7 @@ class LibraryCopier {
         Check(copy.editable->SetTypeFlags(attributes->wTypeFlags), "setting a type's flags");
         Check(copy.editable->SetVersion(attributes->wMajorVerNum, attributes->wMinorVerNum),
               "setting a type's version");
+        Check(copy.editable->SetAlignment(attributes->cbAlignment), "setting a type's alignment");
         copy.readable = Query<ITypeInfo>(copy.editable.get(), IID_ITypeInfo, "reading a copy");
         const std::wstring key = Key(attributes->guid);
         const bool coclass = attributes->typekind == TKIND_COCLASS;
