@@ -145,7 +145,11 @@ class LibraryCopier {
         Check(copy.editable->SetTypeFlags(attributes->wTypeFlags), "setting a type's flags");
         Check(copy.editable->SetVersion(attributes->wMajorVerNum, attributes->wMinorVerNum),
               "setting a type's version");
-        Check(copy.editable->SetAlignment(attributes->cbAlignment), "setting a type's alignment");
+        // Pointer-aligned as this process reads it is pointer-aligned in the library's terms.
+        const WORD alignment = attributes->cbAlignment == sizeof(void*)
+                                   ? static_cast<WORD>(target_pointer_size_)
+                                   : attributes->cbAlignment;
+        Check(copy.editable->SetAlignment(alignment), "setting a type's alignment");
         copy.readable = Query<ITypeInfo>(copy.editable.get(), IID_ITypeInfo, "reading a copy");
         const std::wstring key = Key(attributes->guid);
         const bool coclass = attributes->typekind == TKIND_COCLASS;
