@@ -28,17 +28,9 @@
 #include <cwchar>
 #include <string>
 
-namespace {
-
-// {0D271ED8-CA95-499F-9954-44076156E1A7}
-constexpr CLSID kHostSessionsClass = {
-    0x0D271ED8, 0xCA95, 0x499F, {0x99, 0x54, 0x44, 0x07, 0x61, 0x56, 0xE1, 0xA7}};
-// {1FEA6972-FA6D-42BF-9559-A485E91C7515}
-constexpr IID kHostSessions = {
-    0x1FEA6972, 0xFA6D, 0x42BF, {0x95, 0x59, 0xA4, 0x85, 0xE9, 0x1C, 0x75, 0x15}};
-// {0999FEED-10E6-4424-A706-A28731686853}
-constexpr IID kZmudPlugin = {
-    0x0999FEED, 0x10E6, 0x4424, {0xA7, 0x06, 0xA2, 0x87, 0x31, 0x68, 0x68, 0x53}};
+// The client's interfaces have external linkage: in an unnamed namespace, no class that this
+// file does not define could implement ZmudPlugin, and GCC turns the calls through it into
+// calls to nowhere.
 
 // The client's session collection: IDispatch, nine reserved slots, Count, Item.
 struct HostSessions : IDispatch {
@@ -65,6 +57,18 @@ struct ZmudPlugin : IDispatch {
     virtual HRESULT STDMETHODCALLTYPE Close() = 0;
     virtual HRESULT STDMETHODCALLTYPE AddCommands(BSTR* file_name, long* command_version) = 0;
 };
+
+namespace {
+
+// {0D271ED8-CA95-499F-9954-44076156E1A7}
+constexpr CLSID kHostSessionsClass = {
+    0x0D271ED8, 0xCA95, 0x499F, {0x99, 0x54, 0x44, 0x07, 0x61, 0x56, 0xE1, 0xA7}};
+// {1FEA6972-FA6D-42BF-9559-A485E91C7515}
+constexpr IID kHostSessions = {
+    0x1FEA6972, 0xFA6D, 0x42BF, {0x95, 0x59, 0xA4, 0x85, 0xE9, 0x1C, 0x75, 0x15}};
+// {0999FEED-10E6-4424-A706-A28731686853}
+constexpr IID kZmudPlugin = {
+    0x0999FEED, 0x10E6, 0x4424, {0xA7, 0x06, 0xA2, 0x87, 0x31, 0x68, 0x68, 0x53}};
 
 // One static object serves as collection and as its own class object: this process makes one
 // plug-in and ends.
