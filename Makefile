@@ -109,7 +109,7 @@ check-win32: win32
 check-win64: win64
 	$(CTEST) --test-dir $(WIN64) --output-on-failure
 
-check: check-native check-sanitize check-win32 check-fuzz check-win32-checked distcheck
+check: check-native check-sanitize check-win32 check-fuzz check-win32-checked distcheck check-deb
 
 packages-fuzz:
 	@tools/ensure-packages fuzz
@@ -223,3 +223,27 @@ dist: packages-dist win32
 distcheck: packages-distcheck win32
 	packaging/make-packages --no-picture $(WIN32) $(WIN32)/distcheck/packages
 	$(ON_32_BIT) packaging/check-packages $(WIN32) $(WIN32)/distcheck/packages
+
+# ---- The Linux package ----------------------------------------------------------------------
+PREFIX ?= /usr/local
+
+.PHONY: packages-deb deb check-deb install
+
+packages-deb:
+	@tools/ensure-packages deb
+
+# $(DIST)/brawlhue_VERSION_ARCH.deb: brawlhue, brawlhue-proxy, their manual pages and the proxy's
+# systemd user service, built by debhelper with CMake in build/deb.
+deb: packages-native packages-deb
+	dpkg-checkbuilddeps
+	debian/rules clean
+	debian/rules binary
+
+# The package is checked by lintian, unpacked into a scratch root and its programs run there.
+check-deb: deb native
+	packaging/linux/check-deb $(DIST) $(NATIVE)
+
+# The programs, their pages and the user service under PREFIX (/usr/local by default).
+install: native
+	$(CMAKE) -S . -B $(NATIVE) -DCMAKE_INSTALL_PREFIX=$(PREFIX)
+	$(CMAKE) --install $(NATIVE)

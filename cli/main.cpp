@@ -24,9 +24,9 @@ void ReportError(std::string_view subject, int error) {
                  std::strerror(error));
 }
 
-int ShowHelp() {
+int Show(std::string_view text) {
     brawlhue::cli::Output output(stdout);
-    if (!output.Write(brawlhue::cli::kUsage) || !output.Flush()) {
+    if (!output.Write(text) || !output.Flush()) {
         ReportError("write error", output.error());
         return kExitFailure;
     }
@@ -58,7 +58,10 @@ int main(int argc, char** argv) {
         return kExitUsage;
     }
     if (options->help) {
-        return ShowHelp();
+        return Show(brawlhue::cli::kUsage);
+    }
+    if (options->version) {
+        return Show("brawlhue " BRAWLHUE_VERSION "\n");
     }
 
     brawlhue::cli::Output output(stdout);

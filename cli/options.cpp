@@ -10,6 +10,7 @@ const std::string_view kUsage =
     "  --off      pass every line through unchanged\n"
     "  --explain  print, for each line, the test that coloured it, 'speech' or '-'\n"
     "  --help     show this text\n"
+    "  --version  show the version\n"
     "  --         treat every later argument as a FILE\n";
 
 std::optional<Options> ParseOptions(std::span<const char* const> arguments, std::string& error) {
@@ -27,6 +28,8 @@ std::optional<Options> ParseOptions(std::span<const char* const> arguments, std:
             options.explain = true;
         } else if (text == "--help") {
             options.help = true;
+        } else if (text == "--version") {
+            options.version = true;
         } else {
             error = "unknown option '";
             error += text;

@@ -15,6 +15,7 @@ struct Options {
     bool colouring_off = false;           // --off: every line passes unchanged
     bool explain = false;                 // --explain: the deciding test's name instead of the line
     bool help = false;                    // --help
+    bool version = false;                 // --version
     std::vector<std::string_view> files;  // in order; empty means standard input alone
 };
 

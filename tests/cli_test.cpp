@@ -215,6 +215,9 @@ TEST_F(CommandTest, OptionsAndUsage) {
     EXPECT_EQ(help.status, 0);
     EXPECT_TRUE(help.out.starts_with(usage_start)) << help.out;
     EXPECT_EQ(help.err, "");
+    const Result version = Brawlhue("--version");
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out, "brawlhue " BRAWLHUE_VERSION "\n");
 }
 
 TEST_F(CommandTest, WriteErrorsEndTheRunWithStatusOne) {
