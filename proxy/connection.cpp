@@ -34,7 +34,7 @@ asio::awaitable<bool> Cancelled() {
 }  // namespace
 
 Connection::Connection(std::uint64_t id, tcp::socket client, const Options& options,
-                       TlsContext* tls, StateFile& state)
+                       TlsContext* tls, StateStore& state)
     : id_(id),
       client_(std::move(client)),
       options_(options),
@@ -59,10 +59,6 @@ std::string Connection::Describe() const {
     return "#" + std::to_string(id_);
 }
 
-void Connection::SaveFlag(std::int16_t enabled) {
-    state_.Save(game_name_, enabled != 0);
-}
-
 void Connection::RequestStop() {
     stop_.Stop();
     wake_read_game_.Notify();
@@ -80,16 +76,17 @@ void Connection::ForceClose() {
 asio::awaitable<void> Connection::Run() {
     Log(Describe() + " opened by " + client_name_);
 
+    // --off starts this run's sessions off and leaves what is stored alone; only the player's
+    // '#brawlhue on|off' is saved, not the state a session ends in: several sessions to one
+    // game share its entry, and one closing must not undo another's choice.
     std::int16_t enabled = -1;
     if (options_.start_off) {
         enabled = 0;
-    } else if (const auto stored = state_.Load(game_name_)) {
+    } else if (const auto stored = state_.Flag(game_name_)) {
         enabled = *stored ? -1 : 0;
-    } else {
-        state_.Save(game_name_, true);
     }
     filter_.set_enabled(enabled);
-    filter_.set_save_hook([this](std::int16_t flag) { SaveFlag(flag); });
+    filter_.set_save_hook([this](std::int16_t flag) { state_.Set(game_name_, flag != 0); });
 
     auto connected = co_await (game_.Connect(options_.connect, kConnectLimit) || stop_.Wait());
     const std::string failure =
@@ -111,12 +108,14 @@ asio::awaitable<void> Connection::Run() {
                              game_name_ + (options_.tls ? " (TLS)" : "") + ", colouring " +
                              (filter_.enabled() != 0 ? "on" : "off") +
                              ". Type '#brawlhue help' for the command.");
+    if (!state_.reset_notice().empty()) {
+        filter_.SendLineToClient("brawlhue-proxy: " + state_.reset_notice());
+    }
     Log(Describe() + " connected to " + game_name_ + ", colouring " +
         (filter_.enabled() != 0 ? "on" : "off"));
 
     co_await (ReadGame() && WriteClient() && ReadClient() && WriteGame());
 
-    SaveFlag(filter_.enabled());
     std::error_code ignored;
     client_.shutdown(tcp::socket::shutdown_send, ignored);
     client_.close(ignored);

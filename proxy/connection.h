@@ -19,7 +19,7 @@
 
 #include "proxy/game_stream.h"
 #include "proxy/options.h"
-#include "proxy/state_file.h"
+#include "proxy/state_store.h"
 #include "proxy/wakeup.h"
 #include "stream/stream_filter.h"
 
@@ -35,12 +35,12 @@ inline constexpr std::chrono::seconds kFlushLimit{5};
 class Connection {
   public:
     Connection(std::uint64_t id, asio::ip::tcp::socket client, const Options& options,
-               TlsContext* tls, StateFile& state);
+               TlsContext* tls, StateStore& state);
     ~Connection();
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
 
-    // The whole session, from the banner to both sockets closed and the flag saved.
+    // The whole session, from the banner to both sockets closed.
     asio::awaitable<void> Run();
 
     // Stops reading both sides; what is pending is flushed and both sides are closed.
@@ -57,14 +57,13 @@ class Connection {
     // than kFlushLimit.
     asio::awaitable<bool> SendToClient(const std::string& bytes);
     asio::awaitable<bool> SendToGame(const std::string& bytes);
-    void SaveFlag(std::int16_t enabled);
     std::string Describe() const;
 
     std::uint64_t id_;
     asio::ip::tcp::socket client_;
     std::string client_name_;
     const Options& options_;
-    StateFile& state_;
+    StateStore& state_;
     std::string game_name_;
     GameStream game_;
     stream::StreamFilter filter_;

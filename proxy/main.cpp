@@ -13,7 +13,7 @@
 #include "proxy/log.h"
 #include "proxy/options.h"
 #include "proxy/server.h"
-#include "proxy/state_file.h"
+#include "proxy/state_store.h"
 
 namespace {
 
@@ -95,6 +95,13 @@ int main(int argc, char** argv) {
     }
 
     try {
+        // A state file that cannot be is refused before anything starts, as a wrong option is.
+        // Declared first, so that its last save is waited for after everything else is gone.
+        const auto state = StateStore::Open(options->state_file, error);
+        if (!state) {
+            Log(error);
+            return kExitUsage;
+        }
         std::unique_ptr<TlsContext> tls;
         if (options->tls) {
             tls = MakeTlsContext(options->ca_file, error);
@@ -108,12 +115,11 @@ int main(int argc, char** argv) {
         if (!acceptor) {
             return kExitFailure;
         }
-        StateFile state(options->state_file);
         Log("listening on " + EndpointText(acceptor->local_endpoint()) + ", relaying to " +
             options->connect.ToString() + (options->tls ? " with TLS" : "") + "; state file " +
-            (state.path().empty() ? std::string("(none)") : state.path()));
+            (state->path().empty() ? std::string("(none)") : state->path()));
 
-        Server server(io, std::move(*acceptor), *options, tls.get(), state);
+        Server server(io, std::move(*acceptor), *options, tls.get(), *state);
         asio::signal_set signals(io, SIGINT, SIGTERM);
         signals.async_wait([&server](const std::error_code& failure, int signal) {
             if (!failure) {

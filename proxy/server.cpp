@@ -12,7 +12,7 @@ namespace brawlhue::proxy {
 using asio::ip::tcp;
 
 Server::Server(asio::io_context& io, tcp::acceptor acceptor, const Options& options,
-               TlsContext* tls, StateFile& state)
+               TlsContext* tls, StateStore& state)
     : io_(io), acceptor_(std::move(acceptor)), options_(options), tls_(tls), state_(state) {}
 
 asio::awaitable<void> Server::Accept() {

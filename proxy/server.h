@@ -11,7 +11,7 @@
 #include "proxy/connection.h"
 #include "proxy/game_stream.h"
 #include "proxy/options.h"
-#include "proxy/state_file.h"
+#include "proxy/state_store.h"
 
 namespace brawlhue::proxy {
 
@@ -21,7 +21,7 @@ inline constexpr std::chrono::seconds kStopGrace{3};
 class Server {
   public:
     Server(asio::io_context& io, asio::ip::tcp::acceptor acceptor, const Options& options,
-           TlsContext* tls, StateFile& state);
+           TlsContext* tls, StateStore& state);
 
     // Accepts until Stop; each connection runs until it ends.
     asio::awaitable<void> Accept();
@@ -38,7 +38,7 @@ class Server {
     asio::ip::tcp::acceptor acceptor_;
     const Options& options_;
     TlsContext* tls_;
-    StateFile& state_;
+    StateStore& state_;
     std::set<Connection*> live_;
     bool stopping_ = false;
 };

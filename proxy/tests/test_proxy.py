@@ -5,16 +5,16 @@ import os
 import random
 import re
 import socket
+import subprocess
 import tempfile
 import threading
 import time
 import unittest
 import zlib
 
-from proxy_harness import (DO, GA, IAC, LIMIT, MCCP2, SB, SE, WILL, FakeGame, Proxy, brawlhue,
-                           is_closed, make_certificates, read_exactly, read_line, read_to_end,
-                           read_until,
-                           server_tls_context, session_lines)
+from proxy_harness import (DO, GA, IAC, LIMIT, MCCP2, PROXY, RUNNER, SB, SE, WILL, FakeGame,
+                           Proxy, brawlhue, is_closed, make_certificates, read_exactly, read_line,
+                           read_to_end, read_until, server_tls_context, session_lines)
 
 PROMPT = re.compile(rb"^[*o] HP:\S+ SP:\S+ MV:\S+ > ")
 RESET = b"\x1b[0m"
@@ -212,7 +212,10 @@ class Tls(unittest.TestCase):
 
 
 class CommandAndState(unittest.TestCase):
-    """#brawlhue typed in the client, and the flag kept per game in the state file."""
+    """#brawlhue typed in the client, and the flag kept per game in the state file: saved when,
+    and only when, the player's #brawlhue on|off changes it."""
+
+    HEADER = "# brawlhue-proxy: colouring True (on) or False (off) for each game address\n"
 
     def setUp(self):
         self.game = FakeGame()
@@ -227,16 +230,26 @@ class CommandAndState(unittest.TestCase):
         with open(self.state) as f:
             return f.read()
 
+    def wait_stored(self, expected):
+        """The file's text once it is expected: saving is not the io thread's, so it may lag
+        the command's answer a little."""
+        deadline = time.monotonic() + LIMIT
+        while time.monotonic() < deadline:
+            if os.path.exists(self.state) and self.stored() == expected:
+                return
+            time.sleep(0.01)
+        self.assertEqual(self.stored() if os.path.exists(self.state) else None, expected)
+
     def test_off_holds_across_reconnects_and_restarts(self):
         entry = "%s %%s\n" % self.game.address
         proxy = Proxy(self.game.address, state=self.state)
         try:
             client, banner, game_side = open_session(proxy, self.game)
             self.assertIn(b"colouring on", banner)
-            self.assertIn(entry % "True", self.stored())
+            self.assertFalse(os.path.exists(self.state), "nothing changed, nothing written")
             client.sendall(b"#brawlhue off\r\n")
             read_until(client, b"Brawlhue has been disabled.")
-            self.assertIn(entry % "False", self.stored())
+            self.wait_stored(self.HEADER + entry % "False")
             game_side.sendall(COMBAT)
             self.assertEqual(read_until(client, COMBAT).lstrip(b"\r\n"), COMBAT)
             client.sendall(b"kill boar\r\n")
@@ -262,45 +275,117 @@ class CommandAndState(unittest.TestCase):
             # SIGTERM while the client is still connected: saved, closed, exit status 0.
             self.assertEqual(proxy.stop(), 0, proxy.log())
             self.assertTrue(is_closed(client))
-            self.assertIn(entry % "False", self.stored())
+            self.assertEqual(self.stored(), self.HEADER + entry % "False")
         finally:
             proxy.close()
 
-    def test_bad_state_files(self):
-        """A corrupt file is moved aside, not overwritten; an unwritable one is reported; both
-        times the session runs with colouring on."""
-        table = [("corrupt", self.state, b"this is no state file\n"),
-                 ("unwritable", "/dev/null/proxy-state", None)]
-        for name, path, content in table:
+    def test_only_the_players_choice_is_saved(self):
+        """Sessions opened (o), given a command (t) and closed (c) in turn: what the file holds
+        after the proxy has stopped."""
+        game = self.game.address
+        table = [
+            # --off starts this run off and leaves the saved choice, and the comments, alone.
+            ("--off", ["--off"], "# mine\n%s True\n" % game, [("o", 0), ("c", 0)],
+             "# mine\n%s True\n" % game),
+            # One session closing never undoes another's choice.
+            ("one closing", [], None,
+             [("o", 0), ("o", 1), ("t", 0, b"#brawlhue off"), ("c", 0), ("c", 1)],
+             self.HEADER + "%s False\n" % game),
+            # Two sessions changing it leave the later choice.
+            ("later choice", [], None,
+             [("o", 0), ("o", 1), ("t", 0, b"#brawlhue off"), ("t", 1, b"#brawlhue on"),
+              ("c", 1), ("c", 0)],
+             self.HEADER + "%s True\n" % game),
+            # A choice that changes nothing writes nothing; other lines stay as they were.
+            ("no change", [], "#a\n\nother:1 False\n%s True\n" % game,
+             [("o", 0), ("t", 0, b"#brawlhue on"), ("c", 0)],
+             "#a\n\nother:1 False\n%s True\n" % game),
+            ("comments kept", [], "#a\n\nother:1 False\n%s True\n" % game,
+             [("o", 0), ("t", 0, b"#brawlhue off"), ("c", 0)],
+             "#a\n\nother:1 False\n%s False\n" % game),
+        ]
+        answers = {b"#brawlhue off": b"Brawlhue has been disabled.",
+                   b"#brawlhue on": b"Brawlhue has been enabled."}
+        for name, extra, before, steps, after in table:
             with self.subTest(name):
-                if content is not None:
-                    os.makedirs(os.path.dirname(path), exist_ok=True)
-                    with open(path, "wb") as f:
-                        f.write(content)
-                proxy = Proxy(self.game.address, state=path)
+                if os.path.exists(self.state):
+                    os.remove(self.state)
+                if before is not None:
+                    os.makedirs(os.path.dirname(self.state), exist_ok=True)
+                    with open(self.state, "w") as f:
+                        f.write(before)
+                proxy = Proxy(game, *extra, state=self.state)
+                sessions = {}
                 try:
-                    client, banner, game_side = open_session(proxy, self.game)
-                    self.assertIn(b"colouring on", banner)
-                    game_side.sendall(COMBAT)
-                    read_until(client, brawlhue(COMBAT))
-                    client.sendall(b"#brawlhue off\r\n")
-                    read_until(client, b"Brawlhue has been disabled.")
-                    game_side.sendall(COMBAT)
-                    read_until(client, COMBAT)
-                    client.close()
-                    self.assertTrue(is_closed(game_side))
+                    for step in steps:
+                        if step[0] == "o":
+                            sessions[step[1]] = open_session(proxy, self.game)
+                        elif step[0] == "t":
+                            client = sessions[step[1]][0]
+                            client.sendall(step[2] + b"\r\n")
+                            read_until(client, answers[step[2]])
+                        else:
+                            client, _, game_side = sessions.pop(step[1])
+                            client.close()
+                            self.assertTrue(is_closed(game_side))
                 finally:
                     self.assertEqual(proxy.stop(), 0, proxy.log())
-                    log = proxy.log()
                     proxy.close()
-                self.assertIn("state file " + path, log)
-                if content is not None:
-                    folder = os.path.dirname(path)
-                    aside = [n for n in os.listdir(folder) if ".bad-" in n]
-                    self.assertEqual(len(aside), 1)
-                    with open(os.path.join(folder, aside[0]), "rb") as f:
-                        self.assertEqual(f.read(), content)
-                    self.assertIn("%s False" % self.game.address, self.stored())
+                self.assertEqual(self.stored() if os.path.exists(self.state) else None, after)
+
+    def test_a_corrupt_state_file(self):
+        """Moved aside under a name with a readable time, never overwritten; the player is told
+        the saved choices were reset, and the session runs with colouring on."""
+        os.makedirs(os.path.dirname(self.state))
+        content = b"this is no state file\n"
+        with open(self.state, "wb") as f:
+            f.write(content)
+        proxy = Proxy(self.game.address, state=self.state)
+        try:
+            client, banner, game_side = open_session(proxy, self.game)
+            self.assertIn(b"colouring on", banner)
+            self.assertIn(b"brawlhue-proxy: the saved colouring choices were reset: the state "
+                          b"file is corrupt at line 1", read_line(client))
+            game_side.sendall(COMBAT)
+            read_until(client, brawlhue(COMBAT))
+            client.sendall(b"#brawlhue off\r\n")
+            read_until(client, b"Brawlhue has been disabled.")
+            game_side.sendall(COMBAT)
+            read_until(client, COMBAT)
+            client.close()
+            self.assertTrue(is_closed(game_side))
+        finally:
+            self.assertEqual(proxy.stop(), 0, proxy.log())
+            log = proxy.log()
+            proxy.close()
+        self.assertIn("state file " + self.state, log)
+        folder = os.path.dirname(self.state)
+        aside = [n for n in os.listdir(folder) if ".bad-" in n]
+        self.assertEqual(len(aside), 1)
+        self.assertRegex(aside[0], r"^proxy-state\.bad-\d{4}-\d\d-\d\dT\d\d-\d\d-\d\d$")
+        with open(os.path.join(folder, aside[0]), "rb") as f:
+            self.assertEqual(f.read(), content)
+        self.assertEqual(self.stored(), self.HEADER + "%s False\n" % self.game.address)
+
+    def test_places_that_cannot_hold_the_file(self):
+        """Refused at start with one line and status 2, and left as they were."""
+        folder = os.path.join(self.state_dir.name, "a folder")
+        os.makedirs(os.path.join(folder, "inside"))
+        table = [(folder, "is a directory"),
+                 ("/dev/null", "is not a regular file"),
+                 ("/dev/null/proxy-state", "cannot have its folder /dev/null")]
+        for path, why in table:
+            with self.subTest(path):
+                args = [PROXY, "--connect", self.game.address, "--listen", "127.0.0.1:0",
+                        "--state", path]
+                done = subprocess.run(([RUNNER] if RUNNER else []) + args, capture_output=True,
+                                      timeout=LIMIT * 3)
+                self.assertEqual(done.returncode, 2, done.stderr)
+                lines = done.stderr.decode().strip().splitlines()
+                self.assertEqual(len(lines), 1, lines)
+                self.assertTrue(lines[0].startswith(
+                    "brawlhue-proxy: state file %s %s" % (path, why)), lines[0])
+        self.assertEqual(os.listdir(folder), ["inside"])
 
 
 class Listening(unittest.TestCase):
