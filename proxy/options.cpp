@@ -37,8 +37,8 @@ const std::string_view kUsage =
     "                       ~/.local/state/brawlhue/proxy-state)\n"
 #endif
     "  --off                start every connection with colouring off\n"
-    "  --help               show this text\n"
-    "  --version            show the version\n";
+    "  -h, --help           show this text\n"
+    "  -V, --version        show the version\n";
 
 std::string HostPort::ToString() const {
     if (host.find(':') != std::string::npos) {
@@ -170,9 +170,9 @@ std::optional<Options> ParseOptions(std::span<const char* const> arguments, std:
             options.compression = false;
         } else if (name == "--off") {
             options.start_off = true;
-        } else if (name == "--help") {
+        } else if (name == "--help" || name == "-h") {
             options.help = true;
-        } else if (name == "--version") {
+        } else if (name == "--version" || name == "-V") {
             options.version = true;
         } else {
             return Fail(error, "unknown option '" + std::string(name) + "'");

@@ -393,6 +393,18 @@ class Listening(unittest.TestCase):
         game = FakeGame("::1")
         play_whole_session(self, Proxy(game.address, "--hold-ms", HOLD, listen="[::1]:0"), game)
 
+    def test_help_and_version(self):
+        """Each in its long and its short form."""
+        table = [("--help", rb"^usage: brawlhue-proxy --connect HOST:PORT"), ("-h", rb"^usage: "),
+                 ("--version", rb"^brawlhue-proxy \d+\.\d+\.\d+\r?\n$"),
+                 ("-V", rb"^brawlhue-proxy \d+\.\d+\.\d+\r?\n$")]
+        for option, shown in table:
+            with self.subTest(option):
+                done = subprocess.run(([RUNNER] if RUNNER else []) + [PROXY, option],
+                                      capture_output=True, timeout=LIMIT * 3)
+                self.assertEqual(done.returncode, 0, done.stderr)
+                self.assertRegex(done.stdout, shown)
+
     def test_refusals(self):
         """No open relay by accident, and a game that is not there."""
         game = FakeGame()
