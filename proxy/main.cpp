@@ -62,6 +62,18 @@ std::optional<tcp::acceptor> Listen(asio::io_context& io, const brawlhue::proxy:
     return acceptor;
 }
 
+// One look-up of the game at start, so that a mistyped --connect shows at once. Only a warning:
+// the network may come up later, and each connection looks the game up again.
+void WarnIfUnresolvable(asio::io_context& io, const brawlhue::proxy::HostPort& game) {
+    tcp::resolver resolver(io);
+    std::error_code error;
+    resolver.resolve(game.host, game.port, error);
+    if (error) {
+        Log("warning: " + game.ToString() + " cannot be looked up now (" + error.message() +
+            "); each connection tries again");
+    }
+}
+
 std::string EndpointText(const tcp::endpoint& endpoint) {
     const auto address = endpoint.address().to_string();
     const auto port = std::to_string(endpoint.port());
@@ -115,6 +127,7 @@ int main(int argc, char** argv) {
         if (!acceptor) {
             return kExitFailure;
         }
+        WarnIfUnresolvable(io, options->connect);
         Log("listening on " + EndpointText(acceptor->local_endpoint()) + ", relaying to " +
             options->connect.ToString() + (options->tls ? " with TLS" : "") + "; state file " +
             (state->path().empty() ? std::string("(none)") : state->path()));

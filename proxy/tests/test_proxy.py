@@ -405,6 +405,15 @@ class Listening(unittest.TestCase):
                 self.assertEqual(done.returncode, 0, done.stderr)
                 self.assertRegex(done.stdout, shown)
 
+    def test_a_game_that_cannot_be_looked_up(self):
+        """Warned of at start, and served anyway: the network may come up later."""
+        proxy = Proxy("no-such-host.invalid:4000")
+        try:
+            self.assertIn("warning: no-such-host.invalid:4000 cannot be looked up now", proxy.log())
+        finally:
+            self.assertEqual(proxy.stop(), 0, proxy.log())
+            proxy.close()
+
     def test_refusals(self):
         """No open relay by accident, and a game that is not there."""
         game = FakeGame()
