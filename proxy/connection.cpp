@@ -18,12 +18,6 @@ using stream::StreamFilter;
 
 namespace {
 
-std::string EndpointText(const tcp::endpoint& endpoint) {
-    const auto address = endpoint.address().to_string();
-    const auto port = std::to_string(endpoint.port());
-    return endpoint.address().is_v6() ? "[" + address + "]:" + port : address + ":" + port;
-}
-
 // True once the operation awaiting this coroutine was cancelled (the end of an `&&` or `||`):
 // a loop that sees it ends at once.
 asio::awaitable<bool> Cancelled() {

@@ -74,12 +74,6 @@ void WarnIfUnresolvable(asio::io_context& io, const brawlhue::proxy::HostPort& g
     }
 }
 
-std::string EndpointText(const tcp::endpoint& endpoint) {
-    const auto address = endpoint.address().to_string();
-    const auto port = std::to_string(endpoint.port());
-    return endpoint.address().is_v6() ? "[" + address + "]:" + port : address + ":" + port;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -141,13 +135,7 @@ int main(int argc, char** argv) {
             }
         });
         asio::co_spawn(io, server.Accept(), [&signals](std::exception_ptr failure) {
-            if (failure) {
-                try {
-                    std::rethrow_exception(failure);
-                } catch (const std::exception& e) {
-                    Log(std::string("accepting ended by an error: ") + e.what());
-                }
-            }
+            LogFailure("accepting ended by an error")(failure);
             std::error_code ignored;
             signals.cancel(ignored);  // nothing is left to stop: let run() return
         });

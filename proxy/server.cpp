@@ -31,15 +31,8 @@ asio::awaitable<void> Server::Accept() {
             continue;
         }
         const std::uint64_t id = next_id++;
-        asio::co_spawn(io_, Serve(std::move(client), id), [id](std::exception_ptr failure) {
-            if (failure) {
-                try {
-                    std::rethrow_exception(failure);
-                } catch (const std::exception& e) {
-                    Log("#" + std::to_string(id) + " ended by an error: " + e.what());
-                }
-            }
-        });
+        asio::co_spawn(io_, Serve(std::move(client), id),
+                       LogFailure("#" + std::to_string(id) + " ended by an error"));
     }
 }
 
@@ -68,15 +61,7 @@ void Server::Stop() {
     for (Connection* connection : live_) {
         connection->RequestStop();
     }
-    asio::co_spawn(io_, CloseStragglers(), [](std::exception_ptr failure) {
-        if (failure) {
-            try {
-                std::rethrow_exception(failure);
-            } catch (const std::exception& e) {
-                Log(std::string("closing the last connections: ") + e.what());
-            }
-        }
-    });
+    asio::co_spawn(io_, CloseStragglers(), LogFailure("closing the last connections"));
 }
 
 asio::awaitable<void> Server::CloseStragglers() {
