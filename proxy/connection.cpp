@@ -110,6 +110,17 @@ asio::awaitable<void> Connection::Run() {
 
     co_await (ReadGame() && WriteClient() && ReadClient() && WriteGame());
 
+    // A client still there is told why the session ends, unless the filter has said so already.
+    if (!client_gone_ && !filter_.failed()) {
+        filter_.SendLineToClient(
+            "brawlhue-proxy: " +
+            (closed_by_ == "the game closed" ? std::string("the game closed the connection.")
+             : closed_by_.empty()            ? std::string("the proxy is stopping.")
+                                             : "the connection ended: " + closed_by_ + "."));
+        std::string line;
+        line.swap(filter_.ToClient());
+        co_await SendToClient(line);
+    }
     std::error_code ignored;
     client_.shutdown(tcp::socket::shutdown_send, ignored);
     client_.close(ignored);
@@ -191,6 +202,7 @@ asio::awaitable<void> Connection::WriteClient() {
                 if (closed_by_.empty()) {
                     closed_by_ = "the client stopped taking bytes";
                 }
+                client_gone_ = true;
                 client_open_ = false;
                 RequestStop();
                 co_return;
@@ -227,6 +239,7 @@ asio::awaitable<void> Connection::ReadClient() {
                 closed_by_ = error == asio::error::eof ? std::string("the client closed")
                                                        : "the client: " + error.message();
             }
+            client_gone_ = true;
             break;
         }
         filter_.FromClient({buffer.data(), size}, Clock::now());

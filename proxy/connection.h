@@ -73,9 +73,10 @@ class Connection {
     Wakeup wake_write_client_;
     Wakeup wake_read_client_;
     Wakeup wake_write_game_;
-    bool game_open_ = true;    // the game may still send
-    bool client_open_ = true;  // the client may still send
-    std::string closed_by_;    // which side ended the session, for the log
+    bool game_open_ = true;     // the game may still send
+    bool client_open_ = true;   // the client may still send
+    bool client_gone_ = false;  // the client closed, failed or stopped taking bytes
+    std::string closed_by_;     // which side ended the session, for the log
 };
 
 }  // namespace brawlhue::proxy

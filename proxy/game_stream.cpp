@@ -119,7 +119,13 @@ asio::awaitable<std::tuple<std::error_code, std::size_t>> GameStream::ReadSome(
     asio::mutable_buffer into) {
 #ifdef BRAWLHUE_PROXY_TLS
     if (tls_) {
-        co_return co_await tls_->async_read_some(into, use_tuple);
+        auto [error, size] = co_await tls_->async_read_some(into, use_tuple);
+        // Many games end a TLS session by closing the connection without close_notify: for a
+        // stream of text lines that is the end of the game's side, as a plain close is.
+        if (error == asio::ssl::error::stream_truncated) {
+            error = asio::error::eof;
+        }
+        co_return std::tuple{error, size};
     }
 #endif
     co_return co_await socket_.async_read_some(into, use_tuple);

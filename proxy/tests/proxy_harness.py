@@ -193,6 +193,18 @@ def read_to_end(sock, limit=LIMIT):
     return bytes(data)
 
 
+GAME_CLOSED = b"brawlhue-proxy: the game closed the connection.\r\n"
+
+
+def read_to_game_close(sock, limit=LIMIT):
+    """What the client gets until the proxy closes it after the game has closed, less the
+    proxy's last line, which says so."""
+    data = read_to_end(sock, limit)
+    if not data.endswith(GAME_CLOSED):
+        raise AssertionError("no closing line at the end of: %r" % data[-300:])
+    return data[:-len(GAME_CLOSED)]
+
+
 def is_closed(sock, limit=LIMIT):
     """True once the other side has closed, reading and dropping what comes before."""
     deadline = time.monotonic() + limit

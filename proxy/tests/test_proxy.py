@@ -14,7 +14,7 @@ import zlib
 
 from proxy_harness import (DO, GA, IAC, LIMIT, MCCP2, PROXY, RUNNER, SB, SE, WILL, FakeGame,
                            Proxy, brawlhue, is_closed, make_certificates, read_exactly, read_line,
-                           read_to_end, read_until, server_tls_context, session_lines)
+                           read_to_end, read_to_game_close, read_until, server_tls_context, session_lines)
 
 PROMPT = re.compile(rb"^[*o] HP:\S+ SP:\S+ MV:\S+ > ")
 RESET = b"\x1b[0m"
@@ -61,7 +61,7 @@ def play_whole_session(test, proxy, game):
         client, banner, game_side = open_session(proxy, game)
         game_side.sendall(SESSION)
         game_side.close()
-        test.assertEqual(read_to_end(client), EXPECTED)
+        test.assertEqual(read_to_game_close(client), EXPECTED)
         return banner
     finally:
         test.assertEqual(proxy.stop(), 0, proxy.log())
@@ -116,7 +116,7 @@ class Deliveries(unittest.TestCase):
         for piece in pieces(data):
             game_side.sendall(piece)
         game_side.close()
-        received = read_to_end(client)
+        received = read_to_game_close(client)
         client.close()
         return received
 
@@ -159,7 +159,7 @@ class Deliveries(unittest.TestCase):
                 self.assertTrue(coloured.startswith(RESET + prompt[:-2]))
                 expected += RESET + coloured[len(RESET) + len(prompt) - 2:]
         game_side.close()
-        received += read_to_end(client)
+        received += read_to_game_close(client)
         self.assertEqual(bytes(received), bytes(expected))
 
 
@@ -272,9 +272,10 @@ class CommandAndState(unittest.TestCase):
             read_until(client, b"Brawlhue: Enabled.")
             client.sendall(b"#brawlhue off\r\n")
             read_until(client, b"Brawlhue has been disabled.")
-            # SIGTERM while the client is still connected: saved, closed, exit status 0.
+            # SIGTERM while the client is still connected: told, saved, closed, exit status 0.
             self.assertEqual(proxy.stop(), 0, proxy.log())
-            self.assertTrue(is_closed(client))
+            self.assertTrue(read_to_end(client).endswith(
+                b"brawlhue-proxy: the proxy is stopping.\r\n"), proxy.log())
             self.assertEqual(self.stored(), self.HEADER + entry % "False")
         finally:
             proxy.close()
@@ -454,14 +455,14 @@ class Faults(unittest.TestCase):
         client, _, game_side = open_session(self.proxy, self.game)
         game_side.sendall(SESSION)
         game_side.close()
-        self.assertEqual(read_to_end(client), EXPECTED)
+        self.assertEqual(read_to_game_close(client), EXPECTED)
 
     def test_game_closes_early(self):
         """What arrived is delivered, nothing doubled, then the client is closed."""
         first = brawlhue(LINES[0])
         deflate = zlib.compressobj()
         compressed = deflate.compress(SESSION) + deflate.flush(zlib.Z_SYNC_FLUSH)
-        table = [("mid-line", False, LINES[0] + COMBAT[:20], first + COMBAT[:20]),
+        table = [("mid-line", False, LINES[0] + COMBAT[:20], first + COMBAT[:20] + b"\r\n"),
                  ("mid-IAC", False, LINES[0] + bytes([IAC]), first + bytes([IAC])),
                  ("mid-subnegotiation", False, LINES[0] + bytes([IAC, SB, 201]) + b"abc",
                   first + bytes([IAC, SB, 201]) + b"abc"),
@@ -474,7 +475,7 @@ class Faults(unittest.TestCase):
                     sent = MCCP2_START + sent
                 game_side.sendall(sent)
                 game_side.close()
-                received = read_to_end(client)
+                received = read_to_game_close(client)
                 if expected is None:  # what was inflated: the session's start, then at most
                     common = os.path.commonprefix([received, EXPECTED])  # one line of its own
                     self.assertGreaterEqual(len(common), len(first), received[:300])
