@@ -2,10 +2,11 @@
 GA prompts, and the command with its state file, as the native build is tested. Wine gives a
 Windows program no SIGTERM, so the proxy is killed at the end instead of stopped."""
 
+import time
 import unittest
 
 import test_proxy
-from proxy_harness import FakeGame, Proxy, read_until
+from proxy_harness import LIMIT, FakeGame, Proxy, read_until
 
 HOLD = test_proxy.HOLD
 
@@ -33,8 +34,13 @@ class WindowsCommand(unittest.TestCase):
                 read_until(client, answer)
                 client.close()
                 game_side.close()
-            with open(proxy.state) as f:
-                self.assertIn("%s True" % game.address, f.read())
+            # Saved by the proxy's own thread, a moment after the answer.
+            entry, deadline, stored = "%s True" % game.address, time.monotonic() + LIMIT, ""
+            while entry not in stored and time.monotonic() < deadline:
+                with open(proxy.state) as f:
+                    stored = f.read()
+                time.sleep(0.01)
+            self.assertIn(entry, stored)
         finally:
             proxy.close()
             game.close()
