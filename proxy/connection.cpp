@@ -286,26 +286,25 @@ asio::awaitable<void> Connection::WriteGame() {
     }
 }
 
-asio::awaitable<bool> Connection::SendToClient(const std::string& bytes) {
+template <typename Write>
+asio::awaitable<bool> Connection::Send(const std::string& bytes, Write write) {
     if (!stop_.stopped()) {
-        const auto [error, size] =
-            co_await asio::async_write(client_, asio::buffer(bytes), use_tuple);
+        const auto [error, size] = co_await write(asio::buffer(bytes));
         co_return !error;
     }
     asio::steady_timer limit(client_.get_executor(), kFlushLimit);
-    auto result = co_await (asio::async_write(client_, asio::buffer(bytes), use_tuple) ||
-                            limit.async_wait(use_tuple));
+    auto result = co_await (write(asio::buffer(bytes)) || limit.async_wait(use_tuple));
     co_return result.index() == 0 && !std::get<0>(std::get<0>(result));
 }
 
+asio::awaitable<bool> Connection::SendToClient(const std::string& bytes) {
+    return Send(bytes, [this](asio::const_buffer buffer) {
+        return asio::async_write(client_, buffer, use_tuple);
+    });
+}
+
 asio::awaitable<bool> Connection::SendToGame(const std::string& bytes) {
-    if (!stop_.stopped()) {
-        const auto [error, size] = co_await game_.Write(asio::buffer(bytes));
-        co_return !error;
-    }
-    asio::steady_timer limit(client_.get_executor(), kFlushLimit);
-    auto result = co_await (game_.Write(asio::buffer(bytes)) || limit.async_wait(use_tuple));
-    co_return result.index() == 0 && !std::get<0>(std::get<0>(result));
+    return Send(bytes, [this](asio::const_buffer buffer) { return game_.Write(buffer); });
 }
 
 }  // namespace brawlhue::proxy

@@ -53,8 +53,10 @@ class Connection {
     asio::awaitable<void> WriteClient();
     asio::awaitable<void> ReadClient();
     asio::awaitable<void> WriteGame();
-    // Writes bytes to the client; false when the client is gone. While stopping, no longer
-    // than kFlushLimit.
+    // Writes bytes with write; false when that side is gone. While stopping, no longer than
+    // kFlushLimit.
+    template <typename Write>
+    asio::awaitable<bool> Send(const std::string& bytes, Write write);
     asio::awaitable<bool> SendToClient(const std::string& bytes);
     asio::awaitable<bool> SendToGame(const std::string& bytes);
     std::string Describe() const;
