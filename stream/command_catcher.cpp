@@ -1,6 +1,6 @@
 #include "stream/command_catcher.h"
 
-#include "stream/line_assembler.h"
+#include "stream/telnet_encoding.h"
 
 namespace brawlhue::stream {
 namespace {

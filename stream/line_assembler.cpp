@@ -4,27 +4,16 @@
 
 #include "engine/colour_codes.h"
 #include "filter/line_filter.h"
+#include "stream/telnet_encoding.h"
 #include "transcript/utf8_codec.h"
 
 namespace brawlhue::stream {
 namespace {
 
-constexpr char kIacByte = '\xFF';
 constexpr std::string_view kReset = "\x1b[0m";
 constexpr std::string_view kOwnLineEnding = "\r\n";
 
 }  // namespace
-
-void AppendTelnetText(std::string_view bytes, std::string& out) {
-    std::size_t from = 0;
-    for (std::size_t at = bytes.find(kIacByte); at != std::string_view::npos;
-         at = bytes.find(kIacByte, at + 1)) {
-        out.append(bytes, from, at + 1 - from);
-        out += kIacByte;
-        from = at + 1;
-    }
-    out.append(bytes, from);
-}
 
 std::size_t LineAssembler::Text(std::span<const std::uint8_t> bytes) {
     if (bytes.empty()) {

@@ -12,9 +12,6 @@
 
 namespace brawlhue::stream {
 
-// Appends bytes of text to a telnet stream, the byte 0xFF doubled.
-void AppendTelnetText(std::string_view bytes, std::string& out);
-
 class LineAssembler {
   public:
     // An unfinished line longer than this is sent as it is; the rest of it goes uncoloured.

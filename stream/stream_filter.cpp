@@ -6,6 +6,7 @@
 #include "stream/command_catcher.h"
 #include "stream/inflater.h"
 #include "stream/line_assembler.h"
+#include "stream/telnet_encoding.h"
 #include "stream/telnet_parser.h"
 #include "transcript/utf8_codec.h"
 
@@ -17,16 +18,6 @@ constexpr std::int16_t kColouringOff = 0;
 
 constexpr std::string_view kUnreadableStreamLine =
     "Brawlhue: the game's compressed data cannot be read; the connection is closed.";
-
-void AppendCommand(std::string& out, std::uint8_t command) {
-    out += static_cast<char>(telnet::kIac);
-    out += static_cast<char>(command);
-}
-
-void AppendNegotiation(std::string& out, std::uint8_t verb, std::uint8_t option) {
-    AppendCommand(out, verb);
-    out += static_cast<char>(option);
-}
 
 // Compression is between the game and the filter only: the client is told no to its own
 // negotiation of it, on either side.
