@@ -35,7 +35,7 @@ Connection::Connection(std::uint64_t id, tcp::socket client, const Options& opti
       state_(state),
       game_name_(options.connect.ToString()),
       game_(client_.get_executor(), options.tls ? tls : nullptr),
-      filter_(stream::StreamSettings{options.hold_time, options.compression, -1}),
+      filter_(stream::StreamSettings{options.hold_time, options.compression, true}),
       stop_(client_.get_executor()),
       wake_read_game_(client_.get_executor()),
       wake_write_client_(client_.get_executor()),
@@ -73,14 +73,14 @@ asio::awaitable<void> Connection::Run() {
     // --off starts this run's sessions off and leaves what is stored alone; only the player's
     // '#brawlhue on|off' is saved, not the state a session ends in: several sessions to one
     // game share its entry, and one closing must not undo another's choice.
-    std::int16_t enabled = -1;
+    bool colouring = true;
     if (options_.start_off) {
-        enabled = 0;
+        colouring = false;
     } else if (const auto stored = state_.Flag(game_name_)) {
-        enabled = *stored ? -1 : 0;
+        colouring = *stored;
     }
-    filter_.set_enabled(enabled);
-    filter_.set_save_hook([this](std::int16_t flag) { state_.Set(game_name_, flag != 0); });
+    filter_.set_colouring(colouring);
+    filter_.set_save_hook([this](bool on) { state_.Set(game_name_, on); });
 
     auto connected = co_await (game_.Connect(options_.connect, kConnectLimit) || stop_.Wait());
     const std::string failure =
@@ -100,13 +100,13 @@ asio::awaitable<void> Connection::Run() {
 
     filter_.SendLineToClient("brawlhue-proxy " + std::string(kVersion) + ": connected to " +
                              game_name_ + (options_.tls ? " (TLS)" : "") + ", colouring " +
-                             (filter_.enabled() != 0 ? "on" : "off") +
+                             (filter_.colouring() ? "on" : "off") +
                              ". Type '#brawlhue help' for the command.");
     if (!state_.reset_notice().empty()) {
         filter_.SendLineToClient("brawlhue-proxy: " + state_.reset_notice());
     }
     Log(Describe() + " connected to " + game_name_ + ", colouring " +
-        (filter_.enabled() != 0 ? "on" : "off"));
+        (filter_.colouring() ? "on" : "off"));
 
     co_await (ReadGame() && WriteClient() && ReadClient() && WriteGame());
 

@@ -35,7 +35,7 @@ static_assert(StreamFilter::kLineCap == LineAssembler::kLineCap);
 
 struct StreamFilter::State {
     explicit State(const StreamSettings& settings)
-        : settings(settings), lines(to_client, settings.enabled) {}
+        : settings(settings), lines(to_client, settings.colouring ? kColouringOn : kColouringOff) {}
 
     // ---- from the game: inflate -> telnet parser -> line assembler -> telnet escaping ----
     std::size_t Pump(std::span<const std::uint8_t> bytes, bool bounded);
@@ -127,7 +127,7 @@ struct StreamFilter::State {
     std::string to_client;
     std::string to_server;
     StreamCounters counters;
-    std::function<void(std::int16_t)> save;
+    std::function<void(bool)> save;
     bool failed = false;
 
     TelnetParser server_parser;
@@ -254,14 +254,14 @@ void StreamFilter::State::AnswerCommand(std::string_view typed) {
     DecodeUtf8(typed, text);
     const SubCommand found = FindSubCommand(text);
     if (found == SubCommand::kOn || found == SubCommand::kOff) {
-        const std::int16_t enabled = found == SubCommand::kOn ? kColouringOn : kColouringOff;
-        lines.set_enabled(enabled);
+        const bool on = found == SubCommand::kOn;
+        lines.set_enabled(on ? kColouringOn : kColouringOff);
         if (save) {
-            save(enabled);
+            save(on);
         }
     }
     std::string line;
-    for (const CommandLine& answer : CommandAnswer(found, lines.enabled() == kColouringOn)) {
+    for (const CommandLine& answer : CommandAnswer(found, lines.enabled() != kColouringOff)) {
         line.clear();
         EncodeUtf8(answer.text, line);
         lines.SendOwnLine(line);
@@ -354,13 +354,13 @@ std::string& StreamFilter::ToServer() noexcept {
     return state_->to_server;
 }
 
-std::int16_t StreamFilter::enabled() const noexcept {
-    return state_->lines.enabled();
+bool StreamFilter::colouring() const noexcept {
+    return state_->lines.enabled() != kColouringOff;
 }
-void StreamFilter::set_enabled(std::int16_t enabled) noexcept {
-    state_->lines.set_enabled(enabled);
+void StreamFilter::set_colouring(bool on) noexcept {
+    state_->lines.set_enabled(on ? kColouringOn : kColouringOff);
 }
-void StreamFilter::set_save_hook(std::function<void(std::int16_t enabled)> save) {
+void StreamFilter::set_save_hook(std::function<void(bool colouring)> save) {
     state_->save = std::move(save);
 }
 

@@ -29,8 +29,8 @@ struct StreamSettings {
     std::chrono::milliseconds hold_time{20};
     // Accept MCCP version 2 from the game; false refuses every compression option.
     bool compression = true;
-    // The colouring flag: 0 off, any other value on.
-    std::int16_t enabled = -1;
+    // Colouring on or off.
+    bool colouring = true;
 };
 
 struct StreamCounters {
@@ -81,11 +81,11 @@ class StreamFilter {
     std::string& ToClient() noexcept;
     std::string& ToServer() noexcept;
 
-    // The colouring flag (0 off, any other value on) and the hook through which a switch by
-    // the #brawlhue command is saved; the hook runs before the confirmation lines are queued.
-    std::int16_t enabled() const noexcept;
-    void set_enabled(std::int16_t enabled) noexcept;
-    void set_save_hook(std::function<void(std::int16_t enabled)> save);
+    // Colouring on or off, and the hook through which a switch by the #brawlhue command is
+    // saved; the hook runs before the confirmation lines are queued.
+    bool colouring() const noexcept;
+    void set_colouring(bool on) noexcept;
+    void set_save_hook(std::function<void(bool colouring)> save);
 
     // True once the game's stream cannot be read on (a corrupt compressed stream): one line
     // saying so has been queued for the client, nothing more is taken from the game, and the

@@ -336,18 +336,17 @@ TEST(StreamFilter, OrdinaryInputIsNeverHeld) {
 
 TEST(StreamFilter, TheCommandSavesTheFlagBeforeConfirming) {
     StreamFilter filter(StreamSettings{});
-    std::vector<std::pair<std::int16_t, std::size_t>> saved;  // the flag, and the output so far
-    filter.set_save_hook(
-        [&](std::int16_t enabled) { saved.emplace_back(enabled, filter.ToClient().size()); });
+    std::vector<std::pair<bool, std::size_t>> saved;  // the flag, and the output so far
+    filter.set_save_hook([&](bool on) { saved.emplace_back(on, filter.ToClient().size()); });
     const std::string typed = "#brawlhue off\r\n#brawlhue status\n#brawlhue on\r\n";
     filter.FromClient(std::span(reinterpret_cast<const std::uint8_t*>(typed.data()), typed.size()),
                       {});
     const std::string off = "\r\nBrawlhue has been disabled.\r\n\r\n";
     EXPECT_EQ(off + "\r\nBrawlhue: Disabled.\r\n\r\n\r\nBrawlhue has been enabled.\r\n\r\n",
               filter.ToClient());
-    const std::vector<std::pair<std::int16_t, std::size_t>> expected{{0, 0}, {-1, off.size() + 25}};
+    const std::vector<std::pair<bool, std::size_t>> expected{{false, 0}, {true, off.size() + 25}};
     EXPECT_EQ(expected, saved);
-    EXPECT_EQ(-1, filter.enabled());
+    EXPECT_TRUE(filter.colouring());
     EXPECT_TRUE(filter.ToServer().empty());
 }
 
