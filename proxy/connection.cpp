@@ -190,39 +190,63 @@ asio::awaitable<void> Connection::ReadGame() {
     wake_write_client_.Notify();
 }
 
-asio::awaitable<void> Connection::WriteClient() {
+// Both directions' writer: takes the filter's output towards its side only once the previous
+// write has completed, and ends the session once the other side can send no more and all of
+// it is out. Only the client's side holds an unfinished line by the filter's clock.
+template <typename Direction>
+asio::awaitable<void> Connection::WriteLoop(Direction direction) {
     std::string sending;
     for (;;) {
-        if (!filter_.ToClient().empty()) {
-            sending.swap(filter_.ToClient());
-            wake_read_game_.Notify();
-            const bool sent = co_await SendToClient(sending);
+        if (!direction.output().empty()) {
+            sending.swap(direction.output());
+            direction.took();
+            const bool sent = co_await direction.send(sending);
             sending.clear();
             if (!sent) {
                 if (closed_by_.empty()) {
-                    closed_by_ = "the client stopped taking bytes";
+                    closed_by_ = direction.stopped_taking;
                 }
-                client_gone_ = true;
-                client_open_ = false;
+                direction.refused();
                 RequestStop();
                 co_return;
             }
             continue;
         }
-        if (!game_open_) {
-            RequestStop();  // everything from the game is out: the session ends
+        if (!direction.source_open()) {
+            RequestStop();  // everything from the other side is out: the session ends
             co_return;
         }
-        const auto deadline = filter_.HoldDeadline();
-        if (deadline && Clock::now() >= *deadline) {
-            filter_.OnHoldExpired(Clock::now());
-            continue;
+        std::optional<Clock::time_point> deadline;
+        if (direction.holds) {
+            deadline = filter_.HoldDeadline();
+            if (deadline && Clock::now() >= *deadline) {
+                filter_.OnHoldExpired(Clock::now());
+                continue;
+            }
         }
-        co_await wake_write_client_.Wait(deadline);
+        co_await direction.wake.Wait(deadline);
         if (co_await Cancelled()) {
             co_return;
         }
     }
+}
+
+asio::awaitable<void> Connection::WriteClient() {
+    struct {
+        Connection& self;
+        Wakeup& wake;
+        const char* stopped_taking = "the client stopped taking bytes";
+        bool holds = true;
+        std::string& output() { return self.filter_.ToClient(); }
+        void took() { self.wake_read_game_.Notify(); }
+        asio::awaitable<bool> send(const std::string& bytes) { return self.SendToClient(bytes); }
+        void refused() {
+            self.client_gone_ = true;
+            self.client_open_ = false;
+        }
+        bool source_open() const { return self.game_open_; }
+    } towards_client{*this, wake_write_client_};
+    return WriteLoop(towards_client);
 }
 
 asio::awaitable<void> Connection::ReadClient() {
@@ -258,32 +282,21 @@ asio::awaitable<void> Connection::ReadClient() {
 }
 
 asio::awaitable<void> Connection::WriteGame() {
-    std::string sending;
-    for (;;) {
-        if (!filter_.ToServer().empty()) {
-            sending.swap(filter_.ToServer());
-            wake_read_client_.Notify();
-            wake_read_game_.Notify();
-            const bool sent = co_await SendToGame(sending);
-            sending.clear();
-            if (!sent) {
-                if (closed_by_.empty()) {
-                    closed_by_ = "the game stopped taking bytes";
-                }
-                RequestStop();
-                co_return;
-            }
-            continue;
+    struct {
+        Connection& self;
+        Wakeup& wake;
+        const char* stopped_taking = "the game stopped taking bytes";
+        bool holds = false;
+        std::string& output() { return self.filter_.ToServer(); }
+        void took() {
+            self.wake_read_client_.Notify();
+            self.wake_read_game_.Notify();
         }
-        if (!client_open_) {
-            RequestStop();  // everything from the client is out: the session ends
-            co_return;
-        }
-        co_await wake_write_game_.Wait(std::nullopt);
-        if (co_await Cancelled()) {
-            co_return;
-        }
-    }
+        asio::awaitable<bool> send(const std::string& bytes) { return self.SendToGame(bytes); }
+        void refused() {}
+        bool source_open() const { return self.client_open_; }
+    } towards_game{*this, wake_write_game_};
+    return WriteLoop(towards_game);
 }
 
 template <typename Write>

@@ -53,6 +53,8 @@ class Connection {
     asio::awaitable<void> WriteClient();
     asio::awaitable<void> ReadClient();
     asio::awaitable<void> WriteGame();
+    template <typename Direction>
+    asio::awaitable<void> WriteLoop(Direction direction);
     // Writes bytes with write; false when that side is gone. While stopping, no longer than
     // kFlushLimit.
     template <typename Write>
