@@ -109,7 +109,15 @@ check-win32: win32
 check-win64: win64
 	$(CTEST) --test-dir $(WIN64) --output-on-failure
 
-check: check-native check-sanitize check-win32 check-fuzz check-win32-checked distcheck check-deb
+# Every suite of make check, in the order they run. tools/check-all runs each one's target, goes
+# on past a failure, and ends on the total of their counts: a suite's runners print CTest's
+# summary or a line "N passed, N failed". Logs: $(NATIVE)/check-logs/SUITE.log.
+CHECK_SUITES := check-native check-sanitize check-win32 check-fuzz check-win32-checked distcheck \
+	check-deb
+
+# packages-native first: it brings the python3 that tools/check-all runs on.
+check: packages-native
+	+@MAKE="$(MAKE)" tools/check-all --log-dir $(NATIVE)/check-logs $(CHECK_SUITES)
 
 packages-fuzz:
 	@tools/ensure-packages fuzz

@@ -1,0 +1,69 @@
+"""The counts tools/check-all reads from runners' output, and how a suite's exit status and
+silence weigh on them."""
+
+import importlib.machinery
+import importlib.util
+import os
+import unittest
+
+_path = os.path.join(os.path.dirname(os.path.abspath(__file__)), "check-all")
+_loader = importlib.machinery.SourceFileLoader("check_all", _path)
+_spec = importlib.util.spec_from_loader("check_all", _loader)
+check_all = importlib.util.module_from_spec(_spec)
+_loader.exec_module(check_all)
+
+CTEST_MIXED = """\
+50% tests passed, 2 tests failed out of 4
+
+Total Test time (real) =   0.05 sec
+
+The following tests did not run:
+\t  3 - skip (Skipped)
+\t  4 - dis (Disabled)
+
+The following tests FAILED:
+\t  2 - bad (Failed)
+\t  5 - missing (Not Run)
+Errors while running CTest
+"""
+
+# (what, output, exit status, passed, failed, skipped)
+CASES = [
+    ("ctest, all passed", "100% tests passed, 0 tests failed out of 124\n", 0, 124, 0, 0),
+    ("ctest, one failed", "99% tests passed, 1 test failed out of 124\r\n", 8, 123, 1, 0),
+    ("ctest, skipped and disabled", CTEST_MIXED, 8, 1, 2, 2),
+    ("ctest found nothing", "Test project /b\nNo tests were found!!!\n", 0, 0, 1, 0),
+    ("a runner's own line", "check-deb: 12 passed, 0 failed\n", 0, 12, 0, 0),
+    ("with skips", "3 passed, 1 failed, 2 skipped\n", 1, 3, 1, 2),
+    ("two runners in one suite",
+     "100% tests passed, 0 tests failed out of 8\nfuzz/run-fuzzers x\nfuzz: 4 passed, 0 failed\n",
+     0, 12, 0, 0),
+    ("a count inside a longer line is not one", "note: 3 passed, 0 failed so far\n", 0, 0, 1, 0),
+    ("no count at all", "[100%] Built target brawlhue\n", 0, 0, 1, 0),
+    ("a build error before any runner", "error: 'x' was not declared\nmake: *** Error 1\n", 2,
+     0, 1, 0),
+    ("a runner passed, then a later step failed",
+     "100% tests passed, 0 tests failed out of 44\nguest/run: the emulator failed\n", 2, 44, 1,
+     0),
+    ("failures counted, so the status adds none", "check-packages: 80 passed, 7 failed\n", 1, 80,
+     7, 0),
+]
+
+
+class Counting(unittest.TestCase):
+    def test_cases(self):
+        for what, output, status, passed, failed, skipped in CASES:
+            with self.subTest(what):
+                counts = check_all.judge(check_all.parse(output), status)
+                self.assertEqual((counts.passed, counts.failed, counts.skipped),
+                                 (passed, failed, skipped))
+
+    def test_total_line(self):
+        for counts, line in [(check_all.Counts(450, 0, 0), "450 passed, 0 failed"),
+                             (check_all.Counts(7, 1, 3), "7 passed, 1 failed, 3 skipped")]:
+            with self.subTest(line):
+                self.assertEqual(check_all.total_line(counts), line)
+
+
+if __name__ == "__main__":
+    unittest.main()
