@@ -32,8 +32,6 @@ constexpr std::array kUnknownWordLines{
     CommandLine{u""},
 };
 
-constexpr std::array<std::u16string_view, 4> kWords{u"help", u"status", u"on", u"off"};
-
 // The words are plain ASCII, so folding ASCII letters is all letter case needs.
 constexpr char16_t Lowered(char16_t unit) noexcept {
     return unit >= u'A' && unit <= u'Z' ? static_cast<char16_t>(unit - u'A' + u'a') : unit;
@@ -55,8 +53,8 @@ bool ContainsIgnoringCase(std::u16string_view text, std::u16string_view word) no
 }  // namespace
 
 SubCommand FindSubCommand(std::u16string_view command_text) noexcept {
-    for (std::size_t word = 0; word < kWords.size(); ++word) {
-        if (ContainsIgnoringCase(command_text, kWords[word])) {
+    for (std::size_t word = 0; word < kSubCommandWords.size(); ++word) {
+        if (ContainsIgnoringCase(command_text, kSubCommandWords[word])) {
             return static_cast<SubCommand>(word);
         }
     }

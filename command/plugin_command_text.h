@@ -3,6 +3,7 @@
 // and the stream filter writes them into the client's stream, so both answer alike.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -23,6 +24,10 @@ struct CommandLine {
 
 // In the order they are looked for.
 enum class SubCommand : std::uint8_t { kHelp, kStatus, kOn, kOff, kNone };
+
+// The words of the sub-commands, in the order of SubCommand.
+inline constexpr std::array<std::u16string_view, 4> kSubCommandWords{u"help", u"status", u"on",
+                                                                     u"off"};
 
 // The first of "help", "status", "on", "off" that occurs anywhere in the text, letter case
 // ignored; kNone when none does.

@@ -8,25 +8,10 @@
 
 #include "engine/unit_search.h"
 #include "filter/number_form.h"
+#include "filter/prompt_forms.h"
 
 namespace brawlhue {
 namespace {
-
-// Openings compared on their full length, in this order.
-constexpr std::u16string_view kPromptOpenings[] = {
-    u"* ", u"o ", u"S ", u"R ", u" HP:", u" R:", u" S:", u" SP:", u" DP:", u" MV:", u" > ",
-};
-
-// "I" followed by a number, the number ending at the first blank.
-constexpr char16_t kNumberedOpening = u'I';
-constexpr char16_t kNumberEnd = u' ';
-
-// The pager stands behind one character of an opening, so it takes 42 units in all.
-constexpr std::u16string_view kPagerText = u" Press <Return> to continue, q to quit *>";
-static_assert(kPagerText.size() == 41);
-
-constexpr std::u16string_view kPromptTerminator = u" > ";
-constexpr std::u16string_view kBarePrompts[] = {u"> ", u"] "};
 
 // For each unit a prompt can begin with, the openings that begin with it as bits of their
 // places in kPromptOpenings, so that a line is compared only with those.
