@@ -255,3 +255,13 @@ check-deb: deb native
 install: native
 	$(CMAKE) -S . -B $(NATIVE) -DCMAKE_INSTALL_PREFIX=$(PREFIX)
 	$(CMAKE) --install $(NATIVE)
+
+# ---- Mudlet ---------------------------------------------------------------------------------
+
+.PHONY: mudlet
+
+# $(DIST)/Brawlhue-VERSION.mpackage: the Mudlet package, built with the native programs from
+# mudlet/src and the Lua engine.
+mudlet: native
+	mkdir -p $(DIST)
+	cp $(NATIVE)/mudlet/Brawlhue-*.mpackage $(DIST)/

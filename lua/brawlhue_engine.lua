@@ -107,6 +107,7 @@ local function bytes_of_units(line, units)
     return i - 1
 end
 
+M.character_at = character_at
 M.shape_of = shape_of
 M.bytes_of_units = bytes_of_units
 
