@@ -142,7 +142,8 @@ packages-bench:
 	@tools/ensure-packages bench
 
 # Needs Google Benchmark and PCRE2; the build leaves brawlhue_bench out when they are missing.
-# Then Parse through the DLL under Wine against the native engine on the same lines, and
+# Then the Lua engine of the Mudlet package under lua5.1 beside one trigger per table entry,
+# Parse through the DLL under Wine against the native engine on the same lines, and
 # brawlhue-proxy against a relay of the same code with colouring off.
 # Wine's server stays up a minute after its last program (tools/wine-run), and its helper
 # processes would share the machine with the timings: it is stopped before each of them.
@@ -150,6 +151,10 @@ STOP_WINE = WINEPREFIX=$(CURDIR)/$(WINE_BUILD)/wineprefix wineserver -k 2>/dev/n
 bench: packages-bench native wine-build
 	@$(STOP_WINE)
 	$(NATIVE)/bin/brawlhue_bench --benchmark_min_time=0.5
+	mkdir -p $(NATIVE)/lua/bench-lines
+	$(NATIVE)/bin/brawlhue_lua_test_lines $(NATIVE)/lua/bench-lines 0
+	lua5.1 lua/bench/bench_lua_engine.lua $(NATIVE)/lua/brawlhue_engine.lua \
+		$(NATIVE)/lua/brawlhue_tables.lua $(NATIVE)/lua/bench-lines/bench-mix.log
 	bench/compare-com-path $(NATIVE) $(WINE_BUILD)
 	@$(STOP_WINE)
 	BRAWLHUE_PROXY=$(NATIVE)/bin/brawlhue-proxy BRAWLHUE_COMMAND=$(NATIVE)/bin/brawlhue \
@@ -211,6 +216,9 @@ soak: wine-build
 
 # ---- The Windows release --------------------------------------------------------------------
 DIST := dist
+VERSION := $(shell sed -n 's/^project.Brawlhue VERSION \([0-9.]*\) .*/\1/p' CMakeLists.txt)
+# The Mudlet package, which the native build makes: the Windows packages carry it too.
+MPACKAGE := $(NATIVE)/mudlet/Brawlhue-$(VERSION).mpackage
 
 .PHONY: dist distcheck packages-dist packages-distcheck
 
@@ -222,14 +230,14 @@ packages-distcheck:
 
 # $(DIST)/Brawlhue-VERSION-win32.zip and $(DIST)/Brawlhue-VERSION-setup.exe, VERSION being the
 # project's; the zip's colours.png is drawn from the DLL's own output by aha and Chromium.
-dist: packages-dist win32
-	packaging/make-packages $(WIN32) $(DIST)
+dist: packages-dist win32 mudlet
+	packaging/make-packages $(WIN32) $(MPACKAGE) $(DIST)
 
 # The same packages less the picture, installed and uninstalled under Wine in a fresh prefix:
 # the setup program, and the zip's install.cmd and uninstall.cmd; 32-bit programs, so where
 # the 32-bit tests run.
-distcheck: packages-distcheck win32
-	packaging/make-packages --no-picture $(WIN32) $(WIN32)/distcheck/packages
+distcheck: packages-distcheck win32 mudlet
+	packaging/make-packages --no-picture $(WIN32) $(MPACKAGE) $(WIN32)/distcheck/packages
 	$(ON_32_BIT) packaging/check-packages $(WIN32) $(WIN32)/distcheck/packages
 
 # ---- The Linux package ----------------------------------------------------------------------
@@ -264,4 +272,4 @@ install: native
 # mudlet/src and the Lua engine.
 mudlet: native
 	mkdir -p $(DIST)
-	cp $(NATIVE)/mudlet/Brawlhue-*.mpackage $(DIST)/
+	cp $(MPACKAGE) $(DIST)/
