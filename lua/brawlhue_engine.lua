@@ -405,11 +405,17 @@ local function lua_pattern_of(segment)
     return (escaped:gsub("%?", "."):gsub("#", "%%d"))
 end
 
--- The part of a text that a search looks for: without its leading blanks, which the search
--- (memchr on the first byte) would otherwise stop at all along a line of words.
+-- The part of a text that a search looks for. The search (memchr on its first byte, then a
+-- compare) stops at every place the first byte stands, so a text is looked for from its first
+-- byte that is not among the most frequent ones of game text, as long as four bytes are left.
+local FREQUENT_FIRST = "[ etaoinshr]"
+local SHORTEST_SEARCHED = 4
 local function searched_part(text)
-    local trimmed = text:match("^ *(.*)$")
-    return #trimmed > 0 and trimmed or text
+    local from = 1
+    while #text - from + 1 > SHORTEST_SEARCHED and find(sub(text, from, from), FREQUENT_FIRST) do
+        from = from + 1
+    end
+    return sub(text, from)
 end
 
 local function compile_pattern(text)
@@ -606,6 +612,12 @@ local function compile_groups()
             for _, group in ipairs(groups) do
                 local common = common_text(group.entries, sub(place, 1, 5) == "first")
                 group.common = common and searched_part(common)
+                -- The loop over a group reads these arrays, not each entry's table.
+                group.keys, group.min_lengths = {}, {}
+                for k, entry in ipairs(group.entries) do
+                    group.keys[k] = assert(entry.key, "a pattern of wildcards alone")
+                    group.min_lengths[k] = entry.min_length
+                end
             end
         end
     end
@@ -654,9 +666,6 @@ end
 -- The lowest row below `below` that a group of the list gives the message, or `below`.
 local gate
 local function lowest_row(groups, s, n, below)
-    if not groups then
-        return below
-    end
     for g = 1, #groups do
         local group = groups[g]
         local row = group.row
@@ -665,11 +674,10 @@ local function lowest_row(groups, s, n, below)
         end
         local common = group.common
         if not common or find(s, common, 1, true) then
-            local entries = group.entries
-            for k = 1, #entries do
-                local entry = entries[k]
-                if n >= entry.min_length and (not entry.key or find(s, entry.key, 1, true))
-                    and entry_fits(entry, s, n) then
+            local keys, min_lengths = group.keys, group.min_lengths
+            for k = 1, #keys do
+                if n >= min_lengths[k] and find(s, keys[k], 1, true)
+                    and entry_fits(group.entries[k], s, n) then
                     if group.gated then
                         if gate == nil then
                             gate = gate_holds(s, n)
@@ -700,11 +708,26 @@ local function classify_bytes(s)
             before_last, last = 0, first
         end
         local two = before_last * 256 + last
-        row = lowest_row(BY_FIRST_TWO[first * 65536 + two], s, n, row)
-        row = lowest_row(BY_FIRST_ONE[first * 65536 + last], s, n, row)
-        row = lowest_row(BY_FIRST[first], s, n, row)
-        row = lowest_row(BY_TWO[two], s, n, row)
-        row = lowest_row(BY_ONE[last], s, n, row)
+        local groups = BY_FIRST_TWO[first * 65536 + two]
+        if groups then
+            row = lowest_row(groups, s, n, row)
+        end
+        groups = BY_FIRST_ONE[first * 65536 + last]
+        if groups then
+            row = lowest_row(groups, s, n, row)
+        end
+        groups = BY_FIRST[first]
+        if groups then
+            row = lowest_row(groups, s, n, row)
+        end
+        groups = BY_TWO[two]
+        if groups then
+            row = lowest_row(groups, s, n, row)
+        end
+        groups = BY_ONE[last]
+        if groups then
+            row = lowest_row(groups, s, n, row)
+        end
     end
     row = lowest_row(FLOATING, s, n, row)
     message_shape, gate = nil, nil
