@@ -15,12 +15,14 @@ local function note(text)
   end
 end
 
--- Errors in a timer's function would only reach Mudlet's error console; they go to the log.
--- (Lua 5.1's xpcall passes no arguments: callers wrap them in a closure.)
+-- Errors in a timer's function would only reach Mudlet's error console; they go to the log,
+-- and the run ends there. (Lua 5.1's xpcall passes no arguments: callers use a closure.)
 local function guarded(fn)
   local ok, why = xpcall(fn, debug.traceback)
   if not ok then
     note("error: " .. tostring(why))
+    -- Later, not at once: closing within sysLoadEvent crashes Mudlet as it goes on loading.
+    tempTimer(0.1, closeMudlet)
   end
 end
 
@@ -113,7 +115,7 @@ local function finish()
   wait_for_picture()
 end
 
-local searched_from = 1
+local searched_from, waiting = 1, false
 local run_steps
 function run_steps(index)
   local step = config.steps[index]
@@ -131,11 +133,16 @@ function run_steps(index)
     send(step.send, false)
     return run_steps(index + 1)
   end
+  if not waiting then
+    note("waiting for " .. step.wait)
+    waiting = true
+  end
   local lines = all_lines()
   for y = searched_from, #lines do
     if lines[y]:find(step.wait, 1, true) then
       note("found " .. step.wait .. " in line " .. (y - 1))
       searched_from = y + 1
+      waiting = false
       return run_steps(index + 1)
     end
   end
@@ -154,8 +161,11 @@ end
 local function start()
   note("loaded")
   if config.package and not installed(config.package_name) then
-    local ok, why = installPackage(config.package)
-    note("installPackage " .. config.package .. ": " .. tostring(ok) .. " " .. tostring(why))
+    installPackage(config.package)
+    if not installed(config.package_name) then
+      error("installPackage(" .. config.package .. ") did not install " .. config.package_name)
+    end
+    note("installed " .. config.package)
   end
   for _, code in ipairs(config.lua) do
     local chunk, why = loadstring(code)
