@@ -176,28 +176,39 @@ class MudletPackage(unittest.TestCase):
                          "\n".join(describe(line) for line in before_table(shown)))
 
     def test_a_line_that_makes_the_trigger_fail(self):
-        """Only the marked line fails: it stays as it came, one line says what failed, and the
-        lines after it are coloured again."""
+        """Only the marked line fails: it stays as it came, one line (wherever the package
+        puts it) says what failed, and the lines after it are coloured again."""
+        # Every function of the engine fails when handed the marked text, whichever of them
+        # the trigger calls.
         break_engine = (
-            "local classify = Brawlhue.engine.classify "
-            "Brawlhue.engine.classify = function(...) "
-            "  for i = 1, select('#', ...) do "
-            "    local value = select(i, ...) "
-            "    if type(value) == 'string' and value:find('%s', 1, true) then "
-            "      error('boom') "
+            "for name, real in pairs(Brawlhue.engine) do "
+            "  if type(real) == 'function' then "
+            "    Brawlhue.engine[name] = function(...) "
+            "      for i = 1, select('#', ...) do "
+            "        local value = select(i, ...) "
+            "        if type(value) == 'string' and value:find('%s', 1, true) then "
+            "          error('boom') "
+            "        end "
+            "      end "
+            "      return real(...) "
             "    end "
             "  end "
-            "  return classify(...) "
             "end" % FAULT_MARK)
-        shown, _ = play(self.mudlet, CHUNKS, package=self.package, lua=[break_engine])
+        # The command after the lines lets a message the package defers come out, and shows
+        # that the session goes on.
+        shown, _ = play(self.mudlet, CHUNKS, commands=["#brawlhue status"], package=self.package,
+                        lua=[break_engine])
+        said = [line for line in shown if "boom" in line["text"]]
+        self.assertEqual(len(said), 1, "\n".join(describe(line) for line in shown))
         table = table_part(shown)
-        said = [line for line in table if "boom" in line["text"]]
-        self.assertEqual(len(said), 1, "\n".join(describe(line) for line in table))
         raw = table_part(self.raw_run()[0])
         expected = [raw_line if FAULT_MARK in raw_line["text"] else coloured
                     for raw_line, coloured in zip(raw, table_part(self.package_run()[0]))]
         self.assertShownEqual([line for line in table if line not in said], expected,
                               "with the engine failing on one line")
+        self.assertShownEqual(answer(shown, 0, "#brawlhue status"),
+                              answer(self.proxy_run()[0], 1, "#brawlhue status"),
+                              "status after the failure")
 
 
 def snapshot(folder):

@@ -168,12 +168,8 @@ local function start()
     note("installed " .. config.package)
   end
   for _, code in ipairs(config.lua) do
-    local chunk, why = loadstring(code)
-    local ok
-    if chunk then
-      ok, why = pcall(chunk)
-    end
-    note("lua " .. code .. ": " .. (chunk and ok and "done" or ("failed: " .. tostring(why))))
+    assert(loadstring(code))()
+    note("ran " .. code)
   end
   run_steps(1)
 end
