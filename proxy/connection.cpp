@@ -1,6 +1,7 @@
 #include "proxy/connection.h"
 
 #include <array>
+#include <asio/bind_cancellation_slot.hpp>
 #include <asio/experimental/awaitable_operators.hpp>
 #include <asio/this_coro.hpp>
 #include <asio/write.hpp>
@@ -13,7 +14,6 @@ namespace brawlhue::proxy {
 
 using asio::ip::tcp;
 using namespace asio::experimental::awaitable_operators;
-using stream::Clock;
 using stream::StreamFilter;
 
 namespace {
@@ -45,6 +45,8 @@ Connection::Connection(std::uint64_t id, tcp::socket client, const Options& opti
     const auto peer = client_.remote_endpoint(error);
     client_name_ = error ? std::string("a client") : EndpointText(peer);
     client_.set_option(tcp::no_delay(true), error);
+    // DeliverToClient writes without waiting; a write that would wait is left to the writer.
+    client_.non_blocking(true, error);
 }
 
 Connection::~Connection() = default;
@@ -55,6 +57,8 @@ std::string Connection::Describe() const {
 
 void Connection::RequestStop() {
     stop_.Stop();
+    game_.CancelRead();
+    client_read_cancel_.emit(asio::cancellation_type::terminal);
     wake_read_game_.Notify();
     wake_write_client_.Notify();
     wake_read_client_.Notify();
@@ -137,11 +141,10 @@ asio::awaitable<void> Connection::Run() {
 asio::awaitable<void> Connection::ReadGame() {
     std::vector<std::uint8_t> buffer(kGameReadSize);
     while (game_open_ && !stop_.stopped()) {
-        auto read = co_await (game_.ReadSome(asio::buffer(buffer)) || stop_.Wait());
-        if (read.index() == 1) {
-            break;
+        const auto [error, size] = co_await game_.ReadSome(asio::buffer(buffer));
+        if (stop_.stopped()) {
+            break;  // RequestStop cancelled the read
         }
-        const auto [error, size] = std::get<0>(read);
         if (error) {
             if (closed_by_.empty()) {
                 closed_by_ = error == asio::error::eof ? std::string("the game closed")
@@ -168,17 +171,18 @@ asio::awaitable<void> Connection::ReadGame() {
             const std::size_t produced = filter_.ToClient().size();
             const std::size_t taken = filter_.FromServer(rest, Clock::now());
             rest = rest.subspan(taken);
-            wake_write_client_.Notify();
+            const bool more_out = filter_.ToClient().size() != produced;
+            DeliverToClient();
             if (!filter_.ToServer().empty()) {
                 wake_write_game_.Notify();
             }
             if (filter_.failed()) {
                 closed_by_ = "the game's compressed stream is corrupt";
                 game_open_ = false;
+                wake_write_client_.Notify();  // it ends the session once the rest is out
                 co_return;
             }
-            if (taken == 0 && filter_.ToClient().size() == produced &&
-                filter_.ToClient().size() < StreamFilter::kOutputBound) {
+            if (taken == 0 && !more_out && filter_.ToClient().size() < StreamFilter::kOutputBound) {
                 break;  // nothing more comes out without more input
             }
         }
@@ -188,6 +192,28 @@ asio::awaitable<void> Connection::ReadGame() {
     }
     game_open_ = false;
     wake_write_client_.Notify();
+}
+
+// A line costs one send and no wake-up: what waits for the client is written at once when no
+// write is under way and the socket takes it without waiting. The writer is woken only for what
+// the socket left (or an error, which its own write then meets and handles), or when the
+// filter's hold deadline comes before the one it waits for; a later deadline it finds itself
+// when it wakes at its own.
+void Connection::DeliverToClient() {
+    std::string& output = filter_.ToClient();
+    if (!output.empty() && !client_writing_ && !client_gone_) {
+        std::error_code error;
+        const std::size_t written = client_.write_some(asio::buffer(output), error);
+        if (written == output.size()) {
+            output.clear();
+        } else {
+            output.erase(0, written);
+        }
+    }
+    const auto hold = filter_.HoldDeadline();
+    if (!output.empty() || (hold && *hold < client_waits_until_)) {
+        wake_write_client_.Notify();
+    }
 }
 
 // Both directions' writer: takes the filter's output towards its side only once the previous
@@ -200,7 +226,9 @@ asio::awaitable<void> Connection::WriteLoop(Direction direction) {
         if (!direction.output().empty()) {
             sending.swap(direction.output());
             direction.took();
+            direction.writing = true;
             const bool sent = co_await direction.send(sending);
+            direction.writing = false;
             sending.clear();
             if (!sent) {
                 if (closed_by_.empty()) {
@@ -224,7 +252,9 @@ asio::awaitable<void> Connection::WriteLoop(Direction direction) {
                 continue;
             }
         }
+        direction.waits_until = deadline.value_or(Clock::time_point::max());
         co_await direction.wake.Wait(deadline);
+        direction.waits_until = Clock::time_point::min();
         if (co_await Cancelled()) {
             co_return;
         }
@@ -235,6 +265,8 @@ asio::awaitable<void> Connection::WriteClient() {
     struct {
         Connection& self;
         Wakeup& wake;
+        bool& writing;
+        Clock::time_point& waits_until;
         const char* stopped_taking = "the client stopped taking bytes";
         bool holds = true;
         std::string& output() { return self.filter_.ToClient(); }
@@ -245,19 +277,19 @@ asio::awaitable<void> Connection::WriteClient() {
             self.client_open_ = false;
         }
         bool source_open() const { return self.game_open_; }
-    } towards_client{*this, wake_write_client_};
+    } towards_client{*this, wake_write_client_, client_writing_, client_waits_until_};
     return WriteLoop(towards_client);
 }
 
 asio::awaitable<void> Connection::ReadClient() {
     std::array<std::uint8_t, kClientReadSize> buffer;
     while (!stop_.stopped()) {
-        auto read =
-            co_await (client_.async_read_some(asio::buffer(buffer), use_tuple) || stop_.Wait());
-        if (read.index() == 1) {
-            break;
+        const auto [error, size] = co_await client_.async_read_some(
+            asio::buffer(buffer),
+            asio::bind_cancellation_slot(client_read_cancel_.slot(), use_tuple));
+        if (stop_.stopped()) {
+            break;  // RequestStop cancelled the read
         }
-        const auto [error, size] = std::get<0>(read);
         if (error) {
             if (closed_by_.empty()) {
                 closed_by_ = error == asio::error::eof ? std::string("the client closed")
@@ -268,7 +300,7 @@ asio::awaitable<void> Connection::ReadClient() {
         }
         filter_.FromClient({buffer.data(), size}, Clock::now());
         wake_write_game_.Notify();
-        wake_write_client_.Notify();
+        DeliverToClient();
         // The next read waits until the game has taken this one's bytes.
         while (!filter_.ToServer().empty() && !stop_.stopped()) {
             co_await wake_read_client_.Wait(std::nullopt);
@@ -285,6 +317,8 @@ asio::awaitable<void> Connection::WriteGame() {
     struct {
         Connection& self;
         Wakeup& wake;
+        bool& writing;
+        Clock::time_point& waits_until;
         const char* stopped_taking = "the game stopped taking bytes";
         bool holds = false;
         std::string& output() { return self.filter_.ToServer(); }
@@ -295,7 +329,7 @@ asio::awaitable<void> Connection::WriteGame() {
         asio::awaitable<bool> send(const std::string& bytes) { return self.SendToGame(bytes); }
         void refused() {}
         bool source_open() const { return self.client_open_; }
-    } towards_game{*this, wake_write_game_};
+    } towards_game{*this, wake_write_game_, game_writing_, game_waits_until_};
     return WriteLoop(towards_game);
 }
 

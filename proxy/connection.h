@@ -7,10 +7,13 @@
 // A reader hands its bytes to the filter only while the filter's output towards the other side
 // is below its bound, and a writer takes that output only once its previous write has
 // completed: a side that stops reading stops the proxy reading the other side, and a
-// connection holds at most two output buffers per direction.
+// connection holds at most two output buffers per direction. While the client's writer is idle,
+// the readers write to the client themselves (DeliverToClient), so that a line costs one send
+// and no wake-up; the writer takes only what the socket would not take at once.
 #pragma once
 
 #include <asio/awaitable.hpp>
+#include <asio/cancellation_signal.hpp>
 #include <asio/ip/tcp.hpp>
 #include <chrono>
 #include <cstdint>
@@ -24,6 +27,8 @@
 #include "stream/stream_filter.h"
 
 namespace brawlhue::proxy {
+
+using stream::Clock;
 
 // Per-direction read sizes: what one read can add to the filter's input at a time.
 inline constexpr std::size_t kGameReadSize = 16 * 1024;
@@ -53,6 +58,7 @@ class Connection {
     asio::awaitable<void> WriteClient();
     asio::awaitable<void> ReadClient();
     asio::awaitable<void> WriteGame();
+    void DeliverToClient();
     template <typename Direction>
     asio::awaitable<void> WriteLoop(Direction direction);
     // Writes bytes with write; false when that side is gone. While stopping, no longer than
@@ -77,6 +83,12 @@ class Connection {
     Wakeup wake_write_client_;
     Wakeup wake_read_client_;
     Wakeup wake_write_game_;
+    asio::cancellation_signal client_read_cancel_;
+    // A writer's send is under way; the deadline its wait was armed with (min while not waiting).
+    bool client_writing_ = false;
+    bool game_writing_ = false;
+    Clock::time_point client_waits_until_ = Clock::time_point::min();
+    Clock::time_point game_waits_until_ = Clock::time_point::min();
     bool game_open_ = true;     // the game may still send
     bool client_open_ = true;   // the client may still send
     bool client_gone_ = false;  // the client closed, failed or stopped taking bytes

@@ -1,5 +1,6 @@
 #include "proxy/game_stream.h"
 
+#include <asio/bind_cancellation_slot.hpp>
 #include <asio/connect.hpp>
 #include <asio/experimental/awaitable_operators.hpp>
 #include <asio/ip/address.hpp>
@@ -119,16 +120,29 @@ asio::awaitable<std::tuple<std::error_code, std::size_t>> GameStream::ReadSome(
     asio::mutable_buffer into) {
 #ifdef BRAWLHUE_PROXY_TLS
     if (tls_) {
-        auto [error, size] = co_await tls_->async_read_some(into, use_tuple);
-        // Many games end a TLS session by closing the connection without close_notify: for a
-        // stream of text lines that is the end of the game's side, as a plain close is.
-        if (error == asio::ssl::error::stream_truncated) {
-            error = asio::error::eof;
-        }
-        co_return std::tuple{error, size};
+        return ReadTls(into);
     }
 #endif
-    co_return co_await socket_.async_read_some(into, use_tuple);
+    return socket_.async_read_some(into,
+                                   asio::bind_cancellation_slot(read_cancel_.slot(), use_tuple));
+}
+
+#ifdef BRAWLHUE_PROXY_TLS
+asio::awaitable<std::tuple<std::error_code, std::size_t>> GameStream::ReadTls(
+    asio::mutable_buffer into) {
+    auto [error, size] = co_await tls_->async_read_some(
+        into, asio::bind_cancellation_slot(read_cancel_.slot(), use_tuple));
+    // Many games end a TLS session by closing the connection without close_notify: for a
+    // stream of text lines that is the end of the game's side, as a plain close is.
+    if (error == asio::ssl::error::stream_truncated) {
+        error = asio::error::eof;
+    }
+    co_return std::tuple{error, size};
+}
+#endif
+
+void GameStream::CancelRead() {
+    read_cancel_.emit(asio::cancellation_type::terminal);
 }
 
 asio::awaitable<std::tuple<std::error_code, std::size_t>> GameStream::Write(

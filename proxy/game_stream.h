@@ -5,6 +5,7 @@
 #include <asio/any_io_executor.hpp>
 #include <asio/awaitable.hpp>
 #include <asio/buffer.hpp>
+#include <asio/cancellation_signal.hpp>
 #include <asio/ip/tcp.hpp>
 #include <chrono>
 #include <cstddef>
@@ -45,14 +46,21 @@ class GameStream {
     // words for the player.
     asio::awaitable<std::string> Connect(const HostPort& game, std::chrono::seconds limit);
 
+    // One read at a time; CancelRead ends the one under way, if any, with an error.
     asio::awaitable<std::tuple<std::error_code, std::size_t>> ReadSome(asio::mutable_buffer into);
+    void CancelRead();
     asio::awaitable<std::tuple<std::error_code, std::size_t>> Write(asio::const_buffer bytes);
 
     // Ends the connection at once; pending operations complete with an error.
     void Close();
 
   private:
+#ifdef BRAWLHUE_PROXY_TLS
+    asio::awaitable<std::tuple<std::error_code, std::size_t>> ReadTls(asio::mutable_buffer into);
+#endif
+
     asio::ip::tcp::socket socket_;
+    asio::cancellation_signal read_cancel_;
     TlsContext* tls_context_;
 #ifdef BRAWLHUE_PROXY_TLS
     std::unique_ptr<asio::ssl::stream<asio::ip::tcp::socket&>> tls_;
