@@ -37,7 +37,9 @@ class LineAssembler {
     std::uint64_t lines_coloured() const noexcept { return lines_coloured_; }
 
   private:
-    void EndLine();
+    // Ends the line whose bytes (as received, CR included) are line: line_, or a whole line
+    // that came in one piece.
+    void EndLine(std::string_view line);
 
     std::string& out_;
     std::int16_t enabled_;
@@ -52,9 +54,6 @@ class LineAssembler {
     std::uint64_t lines_coloured_ = 0;
     // Reused from line to line.
     std::u16string units_;
-    std::u16string rebuilt_;
-    std::string encoded_;
-    std::string prompt_;
 };
 
 }  // namespace brawlhue::stream
