@@ -12,7 +12,9 @@ local TRUE_TEXT, FALSE_TEXT = "True", "False"
 -- A stand-in for a colour sequence of the game's, where its formats show one was.
 local GAME_SEQUENCE = "\27[31m"
 
+-- A line of the package's own, in the profile's plain colours, as the proxy's lines show.
 local function say(text)
+    resetFormat()
     echo(text .. "\n")
 end
 
@@ -79,34 +81,41 @@ local function shown_colours(sequence)
     return foreground and foreground + (bold and 8 or 0), background
 end
 
--- The format of each character: one text per character, equal where the formats are. Mudlet
--- gives no text format for a line's last character; it is taken to have its neighbour's
--- attributes (its colours are read all the same).
-local function formats_of_line(length)
-    local formats = {}
-    local attributes = ""
+-- The look of each character: PLAIN where it is the profile's plain text (its default colours,
+-- no attribute), otherwise a text that is equal where the looks are. Mudlet gives no text format
+-- for a line's last character; it is taken to have its neighbour's attributes.
+local PLAIN = "plain"
+local function looks_of_line(length)
+    local looks = {}
+    local attributes, plain_attributes = "", true
     for column = 0, length - 1 do
         selectSection(column, 1)
-        local fr, fg, fb = getFgColor()
-        local br, bg, bb = getBgColor()
         local format = column < length - 1 and getTextFormat()
         if format then
+            plain_attributes = not (format.bold or format.italic or format.underline
+                or format.reverse or format.strikeout)
             attributes = table.concat({ tostring(format.bold), tostring(format.italic),
                 tostring(format.underline), tostring(format.reverse),
                 tostring(format.strikeout) }, ",")
         end
-        formats[column + 1] = table.concat({ fr, fg, fb, br, bg, bb, attributes }, ",")
+        if plain_attributes and isAnsiFgColor(0) and isAnsiBgColor(0) then
+            looks[column + 1] = PLAIN
+        else
+            local fr, fg, fb = getFgColor()
+            local br, bg, bb = getBgColor()
+            looks[column + 1] = table.concat({ fr, fg, fb, br, bg, bb, attributes }, ",")
+        end
     end
-    return formats
+    return looks
 end
 
 -- Mudlet hands triggers the line without the game's colour sequences. Where its characters show
 -- formats of their own, the line is rebuilt with a sequence at each change of format, so that
 -- the engine decides as it does on the line as the game sent it. Returns that line and, for each
 -- of its bytes, the column of the shown line it stands for.
-local function line_as_sent(text, formats, plain_format)
+local function line_as_sent(text, looks)
     local pieces, columns = {}, {}
-    local current = plain_format
+    local current = PLAIN
     local byte_at = 1
     local column = 0
     local function put(piece, stands_for)
@@ -119,16 +128,16 @@ local function line_as_sent(text, formats, plain_format)
     while byte_at <= size do
         -- One character: its UTF-8 bytes, and its one or two UTF-16 units.
         local bytes, units = engine.character_at(text, byte_at, size)
-        local format = formats[column + 1]
-        if format ~= current then
-            put(format == plain_format and engine.reset or GAME_SEQUENCE, column)
-            current = format
+        local look = looks[column + 1]
+        if look ~= current then
+            put(look == PLAIN and engine.reset or GAME_SEQUENCE, column)
+            current = look
         end
         put(text:sub(byte_at, byte_at + bytes - 1), column)
         column = column + units
         byte_at = byte_at + bytes
     end
-    if current ~= plain_format then
+    if current ~= PLAIN then
         put(engine.reset, column)
     end
     columns[#columns + 1] = column
@@ -158,35 +167,32 @@ local function colour_line()
         return
     end
     local units = engine.unit_length(text)
-    local formats = formats_of_line(units)
+    local looks = looks_of_line(units)
     local plain = true
-    for k = 2, units do
-        if formats[k] ~= formats[1] then
+    for k = 1, units do
+        if looks[k] ~= PLAIN then
             plain = false
             break
         end
     end
-    if plain and units > 0 then
-        -- One format for the whole line: the game sent no colour of its own.
+    if plain then
+        -- The game sent no colour of its own: the line is the one the engine decided.
         local prompt_units = engine.unit_length(text:sub(1, prompt_bytes))
         colour_section(prompt_units, units - prompt_units, row)
-        deselect()
         return
     end
-    local sent, columns = line_as_sent(text, formats, formats[1])
+    local sent, columns = line_as_sent(text, looks)
     row, prompt_bytes = engine.decide(sent)
     if not row then
         return
     end
-    -- Only what the game left in its plain format takes the category's colour; what the game
-    -- coloured itself keeps its colours, as the game's own sequences win after the proxy's.
-    local first = columns[prompt_bytes + 1]
-    for column = first, units - 1 do
-        if formats[column + 1] == formats[1] then
+    -- Only what the game left plain takes the category's colour; what the game coloured itself
+    -- keeps its colours, as the game's own sequences win after the proxy's.
+    for column = columns[prompt_bytes + 1], units - 1 do
+        if looks[column + 1] == PLAIN then
             colour_section(column, 1, row)
         end
     end
-    deselect()
 end
 
 -- A failure leaves the line as it came, and is said once (each different failure once).
@@ -196,8 +202,10 @@ function Brawlhue.colour_current_line()
         return
     end
     local ok, failure = pcall(colour_line)
+    -- Whatever happened, nothing stays selected and the next echo is plain text.
+    deselect()
+    resetFormat()
     if not ok then
-        deselect()
         failure = tostring(failure)
         if not said_failures[failure] then
             said_failures[failure] = true
