@@ -186,12 +186,15 @@ local function colour_line()
     if not row then
         return
     end
-    -- Only what the game left plain takes the category's colour; what the game coloured itself
-    -- keeps its colours, as the game's own sequences win after the proxy's.
-    for column = columns[prompt_bytes + 1], units - 1 do
-        if looks[column + 1] == PLAIN then
-            colour_section(column, 1, row)
-        end
+    -- The category's colour reaches up to the game's first sequence in the message; from there
+    -- on the game's own sequences decide, as they do after the proxy's.
+    local from = columns[prompt_bytes + 1]
+    local to = from
+    while to < units and looks[to + 1] == PLAIN do
+        to = to + 1
+    end
+    if to > from then
+        colour_section(from, to - from, row)
     end
 end
 
