@@ -113,7 +113,7 @@ check-win64: win64
 # on past a failure, and ends on the total of their counts: a suite's runners print CTest's
 # summary or a line "N passed, N failed". Logs: $(NATIVE)/check-logs/SUITE.log.
 CHECK_SUITES := check-native check-sanitize check-win32 check-fuzz check-win32-checked distcheck \
-	check-deb
+	check-deb check-mudlet
 
 # packages-native first: it brings the python3 that tools/check-all runs on.
 check: packages-native
@@ -266,10 +266,17 @@ install: native
 
 # ---- Mudlet ---------------------------------------------------------------------------------
 
-.PHONY: mudlet
+.PHONY: mudlet check-mudlet
 
 # $(DIST)/Brawlhue-VERSION.mpackage: the Mudlet package, built with the native programs from
 # mudlet/src and the Lua engine.
 mudlet: native
 	mkdir -p $(DIST)
 	cp $(MPACKAGE) $(DIST)/
+
+# The package in a real Mudlet 4.18.5, which tools/mudlet/build makes once per machine from
+# MUDLET_SOURCES (by default ../shared/mudlet; without them the tests are reported skipped),
+# against brawlhue-proxy in the same Mudlet.
+check-mudlet: mudlet
+	cd mudlet/tests && BRAWLHUE_MUDLET_PACKAGE=$(abspath $(MPACKAGE)) \
+		BRAWLHUE_PROXY=$(abspath $(NATIVE))/bin/brawlhue-proxy python3 test_mudlet.py

@@ -10,6 +10,7 @@ package (BRAWLHUE_MUDLET_PACKAGE, by default the newest dist/Brawlhue-*.mpackage
 
 import glob
 import os
+import sys
 import tempfile
 import unittest
 
@@ -227,4 +228,11 @@ def snapshot(folder):
 
 
 if __name__ == "__main__":
-    unittest.main()
+    # The runner's closing line is one make check adds up: "N passed, N failed, N skipped".
+    tests = unittest.defaultTestLoader.loadTestsFromTestCase(MudletPackage)
+    result = unittest.TextTestRunner(verbosity=2).run(tests)
+    failed = len(result.failures) + len(result.errors) + len(result.unexpectedSuccesses)
+    passed = max(result.testsRun - failed - len(result.skipped), 0)
+    skipped = tests.countTestCases() - passed - min(failed, tests.countTestCases())
+    print("test_mudlet: %d passed, %d failed, %d skipped" % (passed, failed, max(skipped, 0)))
+    sys.exit(0 if result.wasSuccessful() else 1)
