@@ -203,8 +203,12 @@ class MudletPackage(unittest.TestCase):
         self.assertEqual(len(said), 1, "\n".join(describe(line) for line in shown))
         table = table_part(shown)
         raw = table_part(self.raw_run()[0])
-        expected = [raw_line if FAULT_MARK in raw_line["text"] else coloured
-                    for raw_line, coloured in zip(raw, table_part(self.package_run()[0]))]
+        coloured = table_part(self.package_run()[0])
+        marked = [i for i, line in enumerate(raw) if FAULT_MARK in line["text"]]
+        self.assertNotEqual([raw[i] for i in marked], [coloured[i] for i in marked],
+                            "the marked line must be one the package colours")
+        expected = [raw_line if FAULT_MARK in raw_line["text"] else coloured_line
+                    for raw_line, coloured_line in zip(raw, coloured)]
         self.assertShownEqual([line for line in table if line not in said], expected,
                               "with the engine failing on one line")
         self.assertShownEqual(answer(shown, 0, "#brawlhue status"),
