@@ -9,6 +9,10 @@
 #include <cstring>
 #include <string_view>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace brawlhue {
 
 // Four consecutive units as one number, the first in the low bits.
@@ -36,6 +40,17 @@ inline std::size_t FindUnit(std::u16string_view text, char16_t unit, std::size_t
     const std::uint64_t repeated = kLowBits * unit;
     const char16_t* const units = text.data();
     std::size_t at = from;
+#if defined(__SSE2__)
+    // Where the processor has SSE2 (every x86-64 one), eight units a step.
+    const __m128i wanted = _mm_set1_epi16(static_cast<short>(unit));
+    for (; at + 8 <= text.size(); at += 8) {
+        const __m128i eight = _mm_loadu_si128(reinterpret_cast<const __m128i*>(units + at));
+        const auto equal = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi16(eight, wanted)));
+        if (equal != 0) {
+            return at + static_cast<std::size_t>(std::countr_zero(equal)) / 2;
+        }
+    }
+#endif
     for (; at + 4 <= text.size(); at += 4) {
         // A unit equal to `unit` becomes zero; the lowest zero unit sets the lowest high bit
         // (a borrow can only mark units above a zero one, never below).
