@@ -1,6 +1,7 @@
 #include "engine/compiled_entry.h"
 
 #include <cstdint>
+#include <cstring>
 
 #include "engine/unit_search.h"
 
@@ -62,7 +63,11 @@ std::size_t FindRun(std::u16string_view line, std::u16string_view text, const In
 
 bool MatchesCompiled(std::u16string_view line, const CompiledEntry& entry) noexcept {
     if (entry.exact) {
-        return line == entry.text;
+        // memcmp compares many units a step; char16_t's own compare goes unit by unit, and an
+        // exact text is a whole message long.
+        return line.size() == entry.text.size() &&
+               (line.empty() ||
+                std::memcmp(line.data(), entry.text.data(), line.size() * sizeof(char16_t)) == 0);
     }
     if (line.size() < entry.min_length) {
         return false;
