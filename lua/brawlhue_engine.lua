@@ -708,6 +708,8 @@ local function classify_bytes(s)
             before_last, last = 0, first
         end
         local two = before_last * 256 + last
+        -- Written out rather than looped over a list of look-ups: a table made for every line,
+        -- or a call for every absent bucket, would cost more than the search itself.
         local groups = BY_FIRST_TWO[first * 65536 + two]
         if groups then
             row = lowest_row(groups, s, n, row)
