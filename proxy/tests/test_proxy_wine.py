@@ -34,11 +34,15 @@ class WindowsCommand(unittest.TestCase):
                 read_until(client, answer)
                 client.close()
                 game_side.close()
-            # Saved by the proxy's own thread, a moment after the answer.
+            # Saved by the proxy's own thread, a moment after the answer: the first save may not
+            # have made the file yet.
             entry, deadline, stored = "%s True" % game.address, time.monotonic() + LIMIT, ""
             while entry not in stored and time.monotonic() < deadline:
-                with open(proxy.state) as f:
-                    stored = f.read()
+                try:
+                    with open(proxy.state) as f:
+                        stored = f.read()
+                except FileNotFoundError:
+                    pass
                 time.sleep(0.01)
             self.assertIn(entry, stored)
         finally:
