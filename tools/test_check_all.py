@@ -34,6 +34,8 @@ CASES = [
     ("ctest, skipped and disabled", CTEST_MIXED, 8, 1, 2, 2),
     ("ctest found nothing", "Test project /b\nNo tests were found!!!\n", 0, 0, 1, 0),
     ("a runner's own line", "check-deb: 12 passed, 0 failed\n", 0, 12, 0, 0),
+    ("ctest in colour", "\x1b[0;32m100% tests passed\x1b[0;0m, 0 tests failed\x1b[0;0m out of 3\n",
+     0, 3, 0, 0),
     ("with skips", "3 passed, 1 failed, 2 skipped\n", 1, 3, 1, 2),
     ("two runners in one suite",
      "100% tests passed, 0 tests failed out of 8\nfuzz/run-fuzzers x\nfuzz: 4 passed, 0 failed\n",
