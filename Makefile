@@ -113,7 +113,7 @@ check-win64: win64
 # on past a failure, and ends on the total of their counts: a suite's runners print CTest's
 # summary or a line "N passed, N failed". Logs: $(NATIVE)/check-logs/SUITE.log.
 CHECK_SUITES := check-native check-sanitize check-win32 check-fuzz check-win32-checked distcheck \
-	check-deb check-mudlet
+	check-deb check-mudlet check-mushclient
 
 # packages-native first: it brings the python3 that tools/check-all runs on.
 check: packages-native
@@ -280,3 +280,26 @@ mudlet: native
 check-mudlet: mudlet
 	cd mudlet/tests && BRAWLHUE_MUDLET_PACKAGE=$(abspath $(MPACKAGE)) \
 		BRAWLHUE_PROXY=$(abspath $(NATIVE))/bin/brawlhue-proxy python3 test_mudlet.py
+
+# ---- MUSHclient -----------------------------------------------------------------------------
+
+.PHONY: mushclient check-mushclient packages-mushclient
+
+# The MUSHclient plugin, which the native build makes from mushclient/ and the Lua engine: the
+# Windows packages carry it too.
+MUSHCLIENT_PLUGIN := $(NATIVE)/mushclient/Brawlhue-$(VERSION)-mushclient.xml
+
+packages-mushclient:
+	@tools/ensure-packages mushclient
+
+# $(DIST)/Brawlhue-VERSION-mushclient.xml, the one file a player adds with File > Plugins.
+mushclient: native
+	mkdir -p $(DIST)
+	cp $(MUSHCLIENT_PLUGIN) $(DIST)/
+
+# The plugin in a real MUSHclient (MUSHCLIENT_INSTALL, by default ../shared/mushclient) against
+# brawlhue-proxy.exe in the same MUSHclient, where the 32-bit Windows programs run.
+check-mushclient: packages-mushclient native win32-configure
+	$(CMAKE) --build $(WIN32) -j $(JOBS) --target brawlhue-proxy
+	@$(RUNS_32_BIT) || $(MAKE) --no-print-directory packages-guest
+	mushclient/tests/check $(NATIVE) $(WIN32)

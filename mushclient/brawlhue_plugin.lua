@@ -272,6 +272,20 @@ local function answer(text)
     end
 end
 
+-- MUSHclient echoes what it sends to the game; the command is echoed the same way.
+local function echo(typed)
+    if GetOption("display_my_input") ~= 1 then
+        return
+    end
+    local custom = GetOption("echo_colour") -- a custom colour, or 0 for the plain colours
+    if custom > 0 then
+        ColourNote(RGBColourToName(GetCustomColourText(custom)),
+            RGBColourToName(GetCustomColourBackground(custom)), typed)
+    else
+        say(typed)
+    end
+end
+
 -- Each typed line that is the command is answered; the others go on to MUSHclient.
 local function take_commands(typed)
     if not find(lower(typed), COMMAND_WORD, 1, true) then
@@ -282,6 +296,7 @@ local function take_commands(typed)
         typed_line = gsub(typed_line, "\r$", "")
         local text = command_text(typed_line)
         if text then
+            echo(typed_line)
             answer(text)
         else
             others[#others + 1] = typed_line

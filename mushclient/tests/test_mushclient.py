@@ -1,0 +1,328 @@
+"""The MUSHclient plugin in a real MUSHclient 5.06, against what the same MUSHclient shows through
+brawlhue-proxy: one table of game writes played both ways must show identically, line by line
+and style run by style run (foreground, background, bold flag), and so must the answers to
+#brawlhue typed for real, with speed walking on and off. Also: the command never reaches the
+game, the choice survives a restart with the same world, a compressed game, and engine failures
+that lose no line.
+
+Run by mushclient/tests/check, which finds the install and runs this where 32-bit Windows
+programs run; it ends on one line "check-mushclient: N passed, N failed"."""
+
+import os
+import shutil
+import sys
+import tempfile
+import unittest
+
+from mushclient_harness import (GA, IAC, Client, Display, Game, Proxy, ensure_prefix,
+                                lua_string, stop_wine, wait_until)
+
+PLUGIN = os.environ.get("BRAWLHUE_MUSHCLIENT_PLUGIN", "")
+SESSION_LOG = os.environ.get("BRAWLHUE_SESSION_LOG", "")
+
+FIRST_LINE = "Welcome to the fake game."
+LAST_LINE = "The fake game's table ends here."
+PROMPT = "* HP:Healthy SP:Full MV:Fresh > "
+# Two lines the broken engines of the failure test trip over; elsewhere they are plain hits.
+FAULT_MARK = "Draghkar"  # its decision raises
+BROKEN_MARK = "Myrddraal"  # its decision returns what the plugin cannot write
+PAUSE = 0.6  # seconds, longer than the proxy's hold of an unfinished line (20 ms)
+
+
+def session_writes():
+    with open(SESSION_LOG, "rb") as f:
+        return [line.rstrip(b"\r\n") + b"\r\n" for line in f.read().splitlines()]
+
+
+def prompt_with_ga(prompt=PROMPT):
+    return prompt.encode() + bytes([IAC, GA])
+
+
+# What the game sends, one write per item (a number is a pause): the sample session, prompts
+# ended by GA with the message written after them, a prompt without GA left waiting, lines the
+# game coloured (and a colour it leaves on), other line ends, text beyond ASCII and the BMP,
+# lines cut by a pause, and the two lines of the failure test, each a packet of its own.
+TABLE = ([(FIRST_LINE + "\r\n").encode()] + session_writes() + [
+    prompt_with_ga(), b"You slash a Trolloc's body very hard.\r\n",
+    prompt_with_ga(), b"Lan says 'They flank us.'\r\n",
+    prompt_with_ga(), prompt_with_ga(), b"A Trolloc fails to hit you.\r\n",
+    prompt_with_ga("o HP:Hurt SP:Full MV:Tired > "), b"\r\n",
+    PROMPT.encode(), PAUSE, b"A Trolloc slashes your left leg hard.\r\n",
+    PROMPT[:9].encode(), PAUSE, PROMPT[9:].encode() +
+    b"You dodge a bash from a Trolloc who loses its balance and falls!\r\n",
+    b"You slash a Tro", PAUSE, b"lloc's body very hard.\r\n",
+    b"\x1b[31mYou slash a Trolloc's body very hard.\x1b[0m\r\n",
+    b"You slash \x1b[1;33ma Trolloc\x1b[0m's body very hard.\r\n",
+    b"\x1b[32mLan says 'Green words.'\x1b[0m\r\n",
+    b"\x1b[1;36;40mYou pierce a Trolloc's right arm, drawing black blood.\x1b[0m\r\n",
+    b"\x1b[33mThe sky turns yellow.\r\n",
+    (PROMPT + "You slash a Trolloc's body very hard.\r\n").encode(),
+    b"The sky stays yellow.\r\n", b"\x1b[0mThe colours are plain again.\r\n",
+    b"A Trolloc fails to hit you.\n", b"You slash a Trolloc's body very hard.\n\r",
+    "You slash Élaida's body very hard.\r\n".encode(),
+    "Moiraine says 'Ça va? 日本語 😀'\r\n".encode(),
+    (PROMPT + "You slash a Trolloc 😀's body very hard.\r\n").encode(),
+    ("You slash a %s's body very hard.\r\n" % FAULT_MARK).encode(),
+    PAUSE, ("You slash a %s's body very hard.\r\n" % BROKEN_MARK).encode(), PAUSE,
+    b"A Trolloc tries to hit you, but you dodge the attack.\r\n",
+    (LAST_LINE + "\r\n").encode(),
+])
+COMMANDS = ["#brawlhue help", "#brawlhue status", "#brawlhue off", "#brawlhue status",
+            "#BRAWLHUE On", "#brawlhue nonsense", "#brawlhue status"]
+# Typed with speed walking on in the plugin's run; the rest with it off.
+SPEED_WALKED = 4
+FAILURE_NOTE = "Brawlhue: a line was left as it came"
+
+# The engine broken on the marked lines only, put in the plugin right behind the engine.
+BREAK_ENGINE = """
+do
+    local decide = engine.decide
+    engine.decide = function(line)
+        if line:find(%s, 1, true) then
+            error("boom")
+        elseif line:find(%s, 1, true) then
+            local row, prompt = decide(line)
+            return { sequence = {} }, prompt
+        end
+        return decide(line)
+    end
+end
+""" % (lua_string(FAULT_MARK), lua_string(BROKEN_MARK))
+
+
+def tables(lines):
+    """Each showing of the table: the lines from FIRST_LINE to LAST_LINE."""
+    found, start = [], None
+    for number, line in enumerate(lines):
+        if line.text == FIRST_LINE:
+            start = number
+        elif line.text == LAST_LINE and start is not None:
+            found.append(lines[start:number + 1])
+            start = None
+    return found
+
+
+def answers(lines):
+    """What each command brought, its echo included, told apart by the sync markers:
+    {number: lines}, the markers' own echoes left out."""
+    found = {}
+    start = [line.text for line in lines].index(LAST_LINE) + 1
+    for number, line in enumerate(lines[start:], start):
+        words = line.text.split()
+        if not line.note and len(words) == 3 and words[0] == "sync" and words[2] == "done":
+            found[int(words[1])] = [shown for shown in lines[start:number]
+                                    if not shown.typed or not shown.text.startswith("sync ")]
+            start = number + 1
+    return found
+
+
+def play(client, commands, speed_walk_off_at=None):
+    """Waits for the table, types each command for real, each followed by a sync marker, then
+    has the game play the table again; every shown line."""
+    client.wait_for(LAST_LINE)
+    if speed_walk_off_at is not None:
+        assert client.lua("return GetOption('enable_speed_walk')") == "1", "no speed walking"
+    for number, command in enumerate(commands):
+        if number == speed_walk_off_at:
+            client.lua("SetOption('enable_speed_walk', 0) return 'ok'")
+        client.type(command)
+        client.lua("Execute('sync %d') return 'ok'" % number)
+        client.wait_for("sync %d done" % number)
+    client.lua("Execute('replay') return 'ok'")
+    return wait_until("the table shown twice", lambda: shown_tables(client, 2), pause=1)
+
+
+def shown_tables(client, count):
+    lines = client.lines()
+    return lines if len(tables(lines)) >= count else None
+
+
+class Runs:
+    """Every MUSHclient run of the tests, made once in one Xvfb and one Wine server."""
+
+    def __init__(self):
+        # In the build folder, where what a run left can be read after it.
+        runs = os.path.join(os.environ["BRAWLHUE_MUSHCLIENT_WORK"], "runs")
+        shutil.rmtree(runs, ignore_errors=True)
+        os.makedirs(runs)
+        self.folder = tempfile.mkdtemp(prefix="brawlhue-mushclient-", dir=runs)
+        ensure_prefix()
+        self.display = Display(self.folder)
+        self.games = []
+        self.made = {}
+
+    def game(self, **how):
+        game = Game(TABLE, **how)
+        self.games.append(game)
+        return game
+
+    def run(self, name, make):
+        """A run shared by several tests, made once; one that failed fails each of them."""
+        if name not in self.made:
+            try:
+                self.made[name] = (make(), None)
+            except Exception as failure:  # pylint: disable=broad-except
+                self.made[name] = (None, failure)
+        result, failure = self.made[name]
+        if failure:
+            raise failure
+        return result
+
+    def client(self, name, port, **how):
+        return Client(os.path.join(self.folder, name), port, display=self.display, **how)
+
+    def close(self):
+        for game in self.games:
+            game.close()
+        stop_wine()
+        self.display.close()
+
+
+RUNS = None
+
+
+def describe(lines):
+    return "\n".join("  %r" % (line,) for line in lines)
+
+
+class MUSHclientPlugin(unittest.TestCase):
+    maxDiff = None
+
+    def assertShownAlike(self, shown, expected, what):
+        for number, (got, wanted) in enumerate(zip(shown, expected)):
+            if got.looks() != wanted.looks():
+                self.fail("%s: line %d differs\n  got:      %r\n  expected: %r" % (
+                    what, number, got, wanted))
+        self.assertEqual(len(shown), len(expected), "%s: %d lines, expected %d:\n%s" % (
+            what, len(shown), len(expected), describe(shown)))
+
+    def proxy_run(self):
+        def make():
+            game = RUNS.game()
+            proxy = Proxy(game.port, RUNS.folder)
+            client = RUNS.client("proxy", proxy.port)
+            try:
+                return play(client, COMMANDS + ["#brawlhue off"]), game
+            finally:
+                client.kill()
+                proxy.close()
+        return RUNS.run("proxy", make)
+
+    def plugin_run(self):
+        """Ends with colouring off and MUSHclient closed as a player closes it."""
+        def make():
+            game = RUNS.game()
+            client = RUNS.client("plugin", game.port, plugins=[PLUGIN], speed_walk=True)
+            try:
+                lines = play(client, COMMANDS + ["#brawlhue off"], speed_walk_off_at=SPEED_WALKED)
+                client.quit()
+                return lines, game
+            except BaseException:
+                client.kill()
+                raise
+        return RUNS.run("plugin", make)
+
+    def test_plugin_shows_what_the_proxy_shows(self):
+        through_proxy, game_of_proxy = self.proxy_run()
+        with_plugin, game_of_plugin = self.plugin_run()
+        proxy_tables, plugin_tables = tables(through_proxy), tables(with_plugin)
+        self.assertEqual(len(proxy_tables), 2, describe(through_proxy))
+        self.assertEqual(len(plugin_tables), 2, describe(with_plugin))
+        for number, what in enumerate(["the table, colouring on", "the table, colouring off"]):
+            with self.subTest(what):
+                self.assertShownAlike(plugin_tables[number], proxy_tables[number], what)
+        # The comparison means something only if colouring changed what was shown.
+        self.assertNotEqual([line.looks() for line in proxy_tables[0]],
+                            [line.looks() for line in proxy_tables[1]])
+        proxy_answers, plugin_answers = answers(through_proxy), answers(with_plugin)
+        for number, command in enumerate(COMMANDS + ["#brawlhue off"]):
+            with self.subTest(command=command, speed_walk=number < SPEED_WALKED):
+                self.assertTrue(plugin_answers.get(number))
+                self.assertShownAlike(plugin_answers[number], proxy_answers[number], command)
+        for name, game in [("proxy", game_of_proxy), ("plugin", game_of_plugin)]:
+            with self.subTest(game_received=name):
+                received = bytes(game.received)
+                self.assertNotIn(b"#brawlhue", received.lower())
+                for number in range(len(COMMANDS) + 1):
+                    self.assertIn(b"sync %d\r\n" % number, received)
+                self.assertIn(b"replay\r\n", received)
+
+    def test_banner_at_connect(self):
+        with_plugin, _ = self.plugin_run()
+        before = with_plugin[:[line.text for line in with_plugin].index(FIRST_LINE)]
+        banners = [line for line in before if line.text.startswith("Brawlhue, v ")]
+        self.assertEqual(len(banners), 1, describe(before))
+
+    def test_choice_survives_a_restart(self):
+        """The plugin's run ended with colouring off: MUSHclient started again on the same
+        world shows the table uncoloured, says so, and colours again after #brawlhue on."""
+        through_proxy, _ = self.proxy_run()
+        self.plugin_run()
+        game = RUNS.game()
+        client = RUNS.client("plugin", game.port, plugins=[PLUGIN])
+        try:
+            shown = play(client, ["#brawlhue status", "#brawlhue on"])
+        finally:
+            client.kill()
+        proxy_tables, shown_tables = tables(through_proxy), tables(shown)
+        self.assertShownAlike(shown_tables[0], proxy_tables[1], "after the restart, off")
+        self.assertShownAlike(answers(shown)[0], answers(through_proxy)[3], "status when off")
+        self.assertShownAlike(shown_tables[1], proxy_tables[0], "after #brawlhue on")
+
+    def test_compressed_game(self):
+        through_proxy, _ = self.proxy_run()
+        game = RUNS.game(compress=True)
+        client = RUNS.client("compressed", game.port, plugins=[PLUGIN])
+        try:
+            client.wait_for(LAST_LINE)
+            shown = client.lines()
+        finally:
+            client.kill()
+        self.assertIn(bytes([IAC, 253, 86]), bytes(game.received), "MUSHclient took no MCCP")
+        self.assertShownAlike(tables(shown)[0], tables(through_proxy)[0], "compressed")
+
+    def test_failures_lose_no_line(self):
+        """The engine fails on two lines: those stay as they came, each failure is said once,
+        and every other line is shown as through the proxy."""
+        through_proxy, _ = self.proxy_run()
+        broken = os.path.join(RUNS.folder, "Brawlhue-broken.xml")
+        with open(PLUGIN, encoding="ascii") as f:
+            xml = f.read()
+        engine_end = "\nend)())\n".replace("\n", "\r\n" if "\r\n" in xml else "\n")
+        self.assertIn(engine_end, xml)
+        with open(broken, "w", encoding="ascii", newline="") as f:
+            f.write(xml.replace(engine_end, engine_end + BREAK_ENGINE, 1))
+        game = RUNS.game()
+        client = RUNS.client("broken", game.port, plugins=[broken])
+        try:
+            client.wait_for(LAST_LINE)
+            client.lua("Execute('sync 0') return 'ok'")
+            client.wait_for("sync 0 done")
+            shown = client.lines()
+        finally:
+            client.kill()
+        said = [line for line in shown if line.text.startswith(FAILURE_NOTE)]
+        self.assertEqual(len(said), 2, describe(shown))
+        self.assertIn("boom", said[0].text + said[1].text)
+        coloured, plain = tables(through_proxy)
+        expected = [plain_line if FAULT_MARK in line.text or BROKEN_MARK in line.text else line
+                    for line, plain_line in zip(coloured, plain)]
+        shown_table = [line for line in tables(shown)[0] if line not in said]
+        self.assertShownAlike(shown_table, expected, "with the engine failing")
+
+
+def main():
+    global RUNS
+    RUNS = Runs()
+    try:
+        suite = unittest.defaultTestLoader.loadTestsFromTestCase(MUSHclientPlugin)
+        result = unittest.TextTestRunner(verbosity=2, stream=sys.stdout).run(suite)
+    finally:
+        RUNS.close()
+    failed = len(result.failures) + len(result.errors)
+    print("check-mushclient: %d passed, %d failed" % (result.testsRun - failed, failed))
+    return 1 if failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
