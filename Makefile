@@ -230,14 +230,15 @@ packages-distcheck:
 
 # $(DIST)/Brawlhue-VERSION-win32.zip and $(DIST)/Brawlhue-VERSION-setup.exe, VERSION being the
 # project's; the zip's colours.png is drawn from the DLL's own output by aha and Chromium.
-dist: packages-dist win32 mudlet
-	packaging/make-packages $(WIN32) $(MPACKAGE) $(DIST)
+dist: packages-dist win32 mudlet mushclient
+	packaging/make-packages $(WIN32) $(MPACKAGE) $(MUSHCLIENT_PLUGIN) $(DIST)
 
 # The same packages less the picture, installed and uninstalled under Wine in a fresh prefix:
 # the setup program, and the zip's install.cmd and uninstall.cmd; 32-bit programs, so where
 # the 32-bit tests run.
-distcheck: packages-distcheck win32 mudlet
-	packaging/make-packages --no-picture $(WIN32) $(MPACKAGE) $(WIN32)/distcheck/packages
+distcheck: packages-distcheck win32 mudlet mushclient
+	packaging/make-packages --no-picture $(WIN32) $(MPACKAGE) $(MUSHCLIENT_PLUGIN) \
+		$(WIN32)/distcheck/packages
 	$(ON_32_BIT) packaging/check-packages $(WIN32) $(WIN32)/distcheck/packages
 
 # ---- The Linux package ----------------------------------------------------------------------
