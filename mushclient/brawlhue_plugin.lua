@@ -26,7 +26,7 @@ local function say(text)
     ColourNote(RGBColourToName(GetNormalColour(8)), RGBColourToName(GetNormalColour(1)), text)
 end
 
--- Failures wait for the end of the line being received, so that no line of the game's is cut
+-- Failures are said at the next packet that begins a line, so that no line of the game's is cut
 -- in two by a note; each different failure is said once.
 local said_failures, unsaid = {}, {}
 local function report(failure)
@@ -136,7 +136,7 @@ local function end_line()
         body = sub(body, 1, -2)
     end
     local coloured = false
-    if enabled and not over_cap then
+    if not over_cap then
         local ok, row, prompt_bytes = pcall(engine.decide, body)
         if not ok then
             report(row)
@@ -227,23 +227,37 @@ local function carried_over()
     return ""
 end
 
-function OnPluginPacketReceived(packet)
+-- With colouring off the packets go on untouched, and only whether the last one ended a line
+-- is kept: colouring on again leaves the rest of a line already begun as it came.
+local passed = false
+local line_ended = true -- the last packet ended a line: nothing of the game's is left open
+
+local function rewrite_packet(packet)
+    if not enabled then
+        passed, line_ended = true, byte(packet, -1) == LF
+        return packet
+    end
+    if passed then
+        state, line, sent, verb = TEXT, "", 0, 0
+        over_cap, after_line_feed, passed = not line_ended, line_ended, false
+    end
     local carried = carried_over()
     local ok, result = pcall(rewrite, packet)
+    line_ended = byte(packet, -1) == LF
     if ok then
         return result
     end
     -- The packet goes on as it came; the rest of its unfinished line too.
     report(result)
-    state, line, sent, after_line_feed = TEXT, "", 0, false
-    over_cap = byte(packet, -1) ~= LF
+    state, line, sent, over_cap, after_line_feed = TEXT, "", 0, not line_ended, false
     return carried .. packet
 end
 
--- A complete line is on the screen: the moment to say what failed.
-function OnPluginLineReceived()
-    pcall(say_failures)
-    return true
+function OnPluginPacketReceived(packet)
+    if #unsaid > 0 and line_ended then
+        pcall(say_failures)
+    end
+    return rewrite_packet(packet)
 end
 
 -- ---- The #brawlhue command -------------------------------------------------------------------
@@ -310,6 +324,9 @@ end
 
 -- Typed in the command window: called before speed walking, aliases and the game.
 function OnPluginCommandEntered(typed)
+    if #unsaid > 0 then
+        pcall(say_failures)
+    end
     local ok, result = pcall(take_commands, typed)
     if ok then
         return result
@@ -340,6 +357,7 @@ function OnPluginConnect()
     say(engine.banner)
     enabled = load_choice()
     state, line, sent, over_cap, after_line_feed = TEXT, "", 0, false, false
+    passed, line_ended = false, true
 end
 
 function OnPluginInstall()
