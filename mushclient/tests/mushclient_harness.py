@@ -126,14 +126,15 @@ class Display:
 # ---- The fake game ---------------------------------------------------------------------------
 
 class Game:
-    """A game on 127.0.0.1 that plays one table of writes to each connection, then answers
-    "sync N" with "sync N done" and "replay" with the table again, and keeps what it received.
+    """A game on 127.0.0.1 that plays one table of writes to each connection (unless not
+    at_connect), then answers "sync N" with "sync N done" and "replay" with the table (again),
+    and keeps what it received.
     With compress=True it offers MCCP version 2 and compresses once the client accepts."""
 
-    def __init__(self, writes, compress=False, pause=0.0):
+    def __init__(self, writes, compress=False, at_connect=True):
         self.writes = writes
         self.compress = compress
-        self.pause = pause
+        self.at_connect = at_connect
         self.listener = socket.socket()
         self.listener.bind(("127.0.0.1", 0))
         self.listener.listen(8)
@@ -169,8 +170,6 @@ class Game:
                     time.sleep(data * SLOWNESS)
                 else:
                     send(data)
-                    if self.pause:
-                        time.sleep(self.pause)
 
         pending = bytearray()
         try:
@@ -187,7 +186,8 @@ class Game:
                 sock.sendall(bytes([IAC, SB, MCCP2, IAC, SE]))
                 compressor = zlib.compressobj()
                 pending.clear()
-            play_table()
+            if self.at_connect:
+                play_table()
             sock.settimeout(None)
             while True:
                 chunk = sock.recv(4096)
