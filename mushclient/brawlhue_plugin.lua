@@ -353,13 +353,24 @@ end
 
 -- ---- Connect and install ---------------------------------------------------------------------
 
+-- A new connection's stream starts clean, whatever the choice's reading meets.
 function OnPluginConnect()
-    say(engine.banner)
-    enabled = load_choice()
     state, line, sent, over_cap, after_line_feed = TEXT, "", 0, false, false
     passed, line_ended = false, true
+    local ok, failure = pcall(function()
+        say(engine.banner)
+        enabled = load_choice()
+    end)
+    if not ok then
+        report(failure)
+    end
 end
 
 function OnPluginInstall()
-    enabled = load_choice()
+    local ok, choice = pcall(load_choice)
+    if ok then
+        enabled = choice
+    else
+        report(choice)
+    end
 end
