@@ -111,6 +111,9 @@ class EntrySet {
     constexpr void Add(std::size_t entry) {
         words_[entry / 64] |= std::uint64_t{1} << (entry % 64);
     }
+    constexpr bool Has(std::size_t entry) const {
+        return (words_[entry / 64] >> (entry % 64) & 1) != 0;
+    }
     // Visits the members in [first, last) in rising order until visit returns true; the member
     // visit returned true for, or last.
     template <typename Visit>
@@ -312,6 +315,7 @@ struct PatternIndex {
     std::array<const CompiledEntry*, kEntryCount> entries{};
     std::array<std::uint8_t, kEntryCount> test_of{};
     std::array<std::size_t, kAllTests.size() + 1> test_begin{};  // test t owns [t, t + 1)
+    EntrySet gated;  // the entries of gated tests: one bit to read, not the test's flag
     // The entries a line can fit given its first (last) unit: those whose text starts (ends)
     // with that unit, and those open at that end ("*" or "?" there).
     std::array<EntrySet, kUnitSlots> by_first_unit{};
@@ -394,6 +398,9 @@ constexpr PatternIndex kPatternIndex = [] {
         for (const CompiledEntry& entry : kCompiledTests[t]) {
             index.entries[n] = &entry;
             index.test_of[n] = static_cast<std::uint8_t>(t);
+            if (kAllTests[t]->gated) {
+                index.gated.Add(n);
+            }
             IndexEnds(index, entry, n);
             IndexKeys(index, n, features_used);
             ++n;
@@ -443,8 +450,7 @@ class LineFacts {
         const std::size_t first = kPatternIndex.test_begin[kSpeechTest];
         const std::size_t last = kPatternIndex.test_begin[kAllTests.size()];
         const std::size_t found = candidates_.FindIn(first, last, [this](std::size_t n) {
-            const int test = kPatternIndex.test_of[n];
-            return (!kAllTests[test]->gated || HasAttackVerb()) &&
+            return (!kPatternIndex.gated.Has(n) || HasAttackVerb()) &&
                    MatchesCompiled(line_, *kPatternIndex.entries[n]);
         });
         return found == last ? -1 : kPatternIndex.test_of[found];

@@ -5,6 +5,10 @@
 
 #include "engine/unit_search.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace brawlhue {
 namespace {
 
@@ -18,8 +22,30 @@ constexpr std::uint64_t QuestionMarkLanes(std::uint64_t quad) {
     return ((~nonzero & kTopBits) >> 15) * 0xFFFF;
 }
 
-// Equal over the whole of both, "?" in the pattern standing for any unit; four units a step.
+// Equal over the whole of both, "?" in the pattern standing for any unit; eight units a step
+// where the processor has SSE2 and the run has eight (the last step overlapping the one before),
+// else four.
 bool RunMatches(std::u16string_view line, std::u16string_view run) noexcept {
+#if defined(__SSE2__)
+    if (run.size() >= 8) {
+        const __m128i any = _mm_set1_epi16(static_cast<short>(u'?'));
+        auto eight_match = [&](std::size_t at) {
+            const __m128i shown =
+                _mm_loadu_si128(reinterpret_cast<const __m128i*>(line.data() + at));
+            const __m128i wanted =
+                _mm_loadu_si128(reinterpret_cast<const __m128i*>(run.data() + at));
+            const __m128i fits =
+                _mm_or_si128(_mm_cmpeq_epi16(shown, wanted), _mm_cmpeq_epi16(wanted, any));
+            return _mm_movemask_epi8(fits) == 0xFFFF;
+        };
+        for (std::size_t at = 0; at + 8 < run.size(); at += 8) {
+            if (!eight_match(at)) {
+                return false;
+            }
+        }
+        return eight_match(run.size() - 8);
+    }
+#endif
     std::size_t i = 0;
     for (; i + 4 <= run.size(); i += 4) {
         const std::uint64_t wanted = LoadQuad(run.data() + i);
@@ -34,6 +60,23 @@ bool RunMatches(std::u16string_view line, std::u16string_view run) noexcept {
         }
     }
     return true;
+}
+
+// Whether the eight units at `at` hold the laid-out units: one comparison where the processor
+// has SSE2 and the eight fit, else the run compared as it stands in the text.
+inline bool EightMatch(const char16_t* at, const EightUnits& eight, std::u16string_view line,
+                       std::u16string_view units) noexcept {
+#if defined(__SSE2__)
+    if (eight.fits) {
+        const __m128i shown = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+        const __m128i wanted =
+            _mm_loadu_si128(reinterpret_cast<const __m128i*>(eight.lanes.data()));
+        const auto equal = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi16(shown, wanted)));
+        return (equal & eight.equal) == eight.equal;
+    }
+#endif
+    (void)at;
+    return RunMatches(line, units);
 }
 
 // The first place at or after from where the run fits, or npos. Only the places where the run's
@@ -52,7 +95,12 @@ std::size_t FindRun(std::u16string_view line, std::u16string_view text, const In
     const char16_t anchor = units[run.anchor];
     for (std::size_t at = FindUnit(window, anchor, from + run.anchor);
          at != std::u16string_view::npos; at = FindUnit(window, anchor, at + 1)) {
-        if (RunMatches(line.substr(at - run.anchor, run.length), units)) {
+        const std::size_t start = at - run.anchor;
+        const bool matches =
+            start + EightUnits::kLanes <= line.size()
+                ? EightMatch(line.data() + start, run.eight, line.substr(start), units)
+                : RunMatches(line.substr(start, run.length), units);
+        if (matches) {
             return at - run.anchor;
         }
     }
@@ -77,8 +125,20 @@ bool MatchesCompiled(std::u16string_view line, const CompiledEntry& entry) noexc
     }
     const std::u16string_view prefix = entry.text.substr(0, entry.prefix_length);
     const std::u16string_view suffix = entry.text.substr(entry.text.size() - entry.suffix_length);
-    if (!RunMatches(line, prefix) ||
-        !RunMatches(line.substr(line.size() - suffix.size()), suffix)) {
+    // With eight units in the line, the prefix from its start and the suffix up to its end
+    // each take one comparison of eight.
+    const bool eight_units = line.size() >= EightUnits::kLanes;
+    const bool prefix_matches = eight_units ? EightMatch(line.data(), entry.prefix, line, prefix)
+                                            : RunMatches(line, prefix);
+    if (!prefix_matches) {
+        return false;
+    }
+    const std::u16string_view end = line.substr(line.size() - suffix.size());
+    const bool suffix_matches =
+        eight_units
+            ? EightMatch(line.data() + line.size() - EightUnits::kLanes, entry.suffix, end, suffix)
+            : RunMatches(end, suffix);
+    if (!suffix_matches) {
         return false;
     }
     // Between prefix and suffix, each run between two stars at its first place after the one

@@ -12,12 +12,42 @@
 
 namespace brawlhue {
 
+// Up to eight units of a pattern laid out for one masked comparison with eight units of a line:
+// `equal` holds the two mask bits (one per byte) of every lane that must be equal, leaving out
+// "?" and the lanes the units do not fill. A comparison of a fixed width has one outcome to
+// predict, where a loop over a short run of varying length mispredicts its exit.
+struct EightUnits {
+    static constexpr std::size_t kLanes = 8;
+    std::array<char16_t, kLanes> lanes{};
+    std::uint16_t equal = 0;
+    bool fits = false;  // the units are eight or fewer
+
+    // The units of text from offset, length of them, placed from lane `first`.
+    static constexpr EightUnits Of(std::u16string_view text, std::size_t offset, std::size_t length,
+                                   std::size_t first) {
+        EightUnits eight;
+        eight.fits = length <= kLanes;
+        if (!eight.fits) {
+            return eight;
+        }
+        for (std::size_t i = 0; i < length; ++i) {
+            const char16_t c = text[offset + i];
+            eight.lanes[first + i] = c;
+            if (c != u'?') {
+                eight.equal |= static_cast<std::uint16_t>(3u << (2 * (first + i)));
+            }
+        }
+        return eight;
+    }
+};
+
 // A run of a pattern's text between two stars, found in a line by its rarest unit.
 struct InnerRun {
     std::uint16_t offset = 0;  // in the entry's text
     std::uint16_t length = 0;
     std::uint16_t anchor = 0;  // the place in the run of the unit searched for
     bool has_anchor = false;   // false when every unit of the run is "?"
+    EightUnits eight{};        // the run from lane 0
 };
 
 struct CompiledEntry {
@@ -35,6 +65,8 @@ struct CompiledEntry {
     std::uint8_t inner_run_count = 0;
     std::array<InnerRun, kMaxInnerRuns> inner_runs{};
     bool more_inner_runs = false;  // runs past those stored, read from the text
+    EightUnits prefix{};           // from lane 0
+    EightUnits suffix{};           // ending at lane 7
 };
 
 namespace compiled_detail {
@@ -63,6 +95,7 @@ constexpr bool IsWildcard(char16_t c) {
 
 constexpr InnerRun CompileRun(std::u16string_view text, std::size_t offset, std::size_t length) {
     InnerRun run{static_cast<std::uint16_t>(offset), static_cast<std::uint16_t>(length)};
+    run.eight = EightUnits::Of(text, offset, length, 0);
     int best = -1;
     for (std::size_t i = 0; i < length; ++i) {
         const char16_t c = text[offset + i];
@@ -102,6 +135,11 @@ constexpr CompiledEntry Compile(const Entry& entry) {
         const std::size_t last_star = text.rfind(u'*');
         compiled.prefix_length = static_cast<std::uint16_t>(first_star);
         compiled.suffix_length = static_cast<std::uint16_t>(text.size() - 1 - last_star);
+        compiled.prefix = EightUnits::Of(text, 0, compiled.prefix_length, 0);
+        if (compiled.suffix_length <= EightUnits::kLanes) {
+            compiled.suffix = EightUnits::Of(text, last_star + 1, compiled.suffix_length,
+                                             EightUnits::kLanes - compiled.suffix_length);
+        }
         ForEachInnerRun(text, first_star, last_star, [&compiled](const InnerRun& run) {
             if (compiled.inner_run_count == CompiledEntry::kMaxInnerRuns) {
                 compiled.more_inner_runs = true;

@@ -130,6 +130,41 @@ TEST(MatchesPattern, RunsAreFoundByTheirRarestUnit) {
     });
 }
 
+// A prefix, suffix or run of up to eight units is compared eight lanes at once where the line
+// has room, a longer one eight at a time with an overlapping last step: lengths around eight,
+// "?" in every kind of lane, a difference in the first and the last lane, and lines too short
+// for the eight.
+TEST(MatchesPattern, EightUnitsAtOnce) {
+    ExpectAll({
+        {u"abcdefgh*", u"abcdefgh", true},
+        {u"abcdefgh*", u"abcdefgX", false},
+        {u"abcdefgh*", u"Xbcdefgh and on", false},
+        {u"abc?efg?*", u"abcXefgY and on", true},
+        {u"abcdefghi*", u"abcdefghi", true},
+        {u"abcdefghi*", u"abcdefghX", false},
+        {u"abcdefghijklmnopq?*", u"abcdefghijklmnopqXY", true},
+        {u"abcdefghijklmnopq?*", u"abcdefghiXklmnopqXY", false},
+        {u"ab*", u"ab", true},
+        {u"ab*", u"aX", false},
+        {u"*gh", u"abcdefgh", true},
+        {u"*gh", u"abcdefgX", false},
+        {u"*?bcdefgh", u"bcdefgh", false},
+        {u"*?bcdefgh", u"Xbcdefgh", true},
+        {u"*?bcdefgh", u"0Xbcdefgh", true},
+        {u"*abcdefghij", u"0abcdefghij", true},
+        {u"*abcdefghij", u"0Xbcdefghij", false},
+        {u"*b?d*", u"abcd", true},
+        {u"*b?d*", u"abcX", false},
+        {u"*'s head*", u"You cut the orc's head off.", true},
+        {u"*'s head*", u"You cut the orc's hea", false},
+        {u"*'s head*", u"You cut the orc's heXd and 's head", true},
+        {u"*'s left arm!*", u"The orc's left arm! and more", true},
+        {u"*'s left arm!*", u"The orc's left arX! or 's left arm!", true},
+        {u"*'s left ?rm!*", u"The orc's left arX! or 's left Xrm!", true},
+        {u"*'s left ?rm!*", u"The orc's left arX! or 's left Xrm", false},
+    });
+}
+
 // Every place, every length around the four-unit steps of the search, and neighbours one
 // above and one below the unit and with the top bit set, where a carry could mislead it.
 TEST(FindUnit, FindsTheFirstPlaceAtOrAfterTheStart) {
