@@ -450,8 +450,10 @@ class LineFacts {
         const std::size_t first = kPatternIndex.test_begin[kSpeechTest];
         const std::size_t last = kPatternIndex.test_begin[kAllTests.size()];
         const std::size_t found = candidates_.FindIn(first, last, [this](std::size_t n) {
-            return (!kPatternIndex.gated.Has(n) || HasAttackVerb()) &&
-                   MatchesCompiled(line_, *kPatternIndex.entries[n]);
+            // The entry first: most candidates that get this far hold, and the gate's own
+            // search is the dearer of the two when one does not.
+            return MatchesCompiled(line_, *kPatternIndex.entries[n]) &&
+                   (!kPatternIndex.gated.Has(n) || HasAttackVerb());
         });
         return found == last ? -1 : kPatternIndex.test_of[found];
     }
