@@ -497,7 +497,7 @@ int main(int argc, char** argv) {
         for (std::size_t p = 1; p + 1 < peers.size(); ++p) {
             std::printf(" %13.1fx", ns(std::string(peers[p].name) + "/" + set) / e);
         }
-        std::printf(" %13.1fx\n", e / ns(std::string("onepass/") + set));
+        std::printf(" %13.2fx\n", e / ns(std::string("onepass/") + set));
     }
 
     for (const Peer& peer : ready_peers) {
