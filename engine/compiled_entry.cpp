@@ -64,7 +64,8 @@ bool RunMatches(std::u16string_view line, std::u16string_view run) noexcept {
 
 // Whether the eight units at `at` hold the laid-out units: one comparison where the processor
 // has SSE2 and the eight fit, else the run compared as it stands in the text.
-inline bool EightMatch(const char16_t* at, const EightUnits& eight, std::u16string_view line,
+inline bool EightMatch([[maybe_unused]] const char16_t* at,
+                       [[maybe_unused]] const EightUnits& eight, std::u16string_view line,
                        std::u16string_view units) noexcept {
 #if defined(__SSE2__)
     if (eight.fits) {
@@ -75,7 +76,6 @@ inline bool EightMatch(const char16_t* at, const EightUnits& eight, std::u16stri
         return (equal & eight.equal) == eight.equal;
     }
 #endif
-    (void)at;
     return RunMatches(line, units);
 }
 
