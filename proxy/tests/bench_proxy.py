@@ -3,10 +3,12 @@ off (--off), and against no proxy at all: the game's bytes per second through on
 plain and compressed, and how long what the game writes takes to reach the client's read, p50
 and p99: a whole line, a prompt ended by GA, a line that comes in two TCP segments, and a line
 on each of 20 connections at once (each connection's own p50 and p99; the worst is shown).
-Latencies are taken sample by sample in turn across the configurations, so that a machine
-shared with other work slows them alike. Prints a table, the relay and the proxy side by side
+Latencies are taken sample by sample in turn across the configurations, in every order alike,
+so that a machine shared with other work slows them alike; the proxies run on one processor, so
+that none gains or loses by where the scheduler put it. Prints a table, the relay and the proxy side by side
 with their ratio; asserts nothing."""
 
+import itertools
 import os
 import selectors
 import socket
@@ -46,12 +48,16 @@ def open_through(game, proxy):
 
 
 def cpu_seconds(proxy):
-    """The proxy's user and system time so far; 0 without a proxy."""
+    """The time the proxy's threads have run so far, to the nanosecond (user and system time
+    come in clock ticks, 10 ms, a tenth of a throughput run); 0 without a proxy."""
     if proxy is None:
         return 0.0
-    with open("/proc/%d/stat" % proxy.process.pid) as f:
-        fields = f.read().rsplit(")", 1)[1].split()
-    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
+    tasks = "/proc/%d/task" % proxy.process.pid
+    total = 0
+    for task in os.listdir(tasks):
+        with open(os.path.join(tasks, task, "schedstat")) as f:
+            total += int(f.read().split()[0])
+    return total / 1e9
 
 
 def throughput(game, proxy, compressed):
@@ -144,17 +150,21 @@ def burst(pairs, selector, i):
 
 
 def latencies(game, proxies, kind):
-    """p50 and p99 of each configuration, sample by sample in turn (each time another one
-    first), so that all of them meet the same load. For "many", CONNECTIONS connections each,
-    and the worst connection's p50 and p99."""
+    """p50 and p99 of each configuration, sample by sample in turn, so that all of them meet
+    the same load. For "many", CONNECTIONS connections each, and the worst connection's p50
+    and p99."""
     count = CONNECTIONS if kind == "many" else 1
     setups = [[open_through(game, proxy) for _ in range(count)] for proxy in proxies]
     selector = selectors.DefaultSelector()
     samples = [[[] for _ in range(count)] for _ in proxies]
+    # Every order in turn: a sample right after another proxy's wake-up measures a few
+    # microseconds slower than one after no proxy's (two relays measured 6 us apart when each
+    # always had the same one before it), so each configuration follows each other alike.
+    orders = list(itertools.permutations(range(len(proxies))))
     rounds = {"many": MANY_ROUNDS, "split": SPLIT_LINES}.get(kind, LATENCY_LINES)
+    rounds += -rounds % len(orders)
     for i in range(rounds):
-        for turn in range(len(proxies)):
-            which = (i + turn) % len(proxies)
+        for which in orders[i % len(orders)]:
             pairs = setups[which]
             if kind == "many":
                 for connection, took in enumerate(burst(pairs, selector, i)):
@@ -177,11 +187,23 @@ LATENCIES = [("line", "whole line"), ("ga", "GA prompt"), ("split", "split line"
              ("many", "%d connections" % CONNECTIONS)]
 
 
+def on_one_processor(proxies):
+    """Every proxy runs on the same processor, the last this bench may use. Where the scheduler
+    happens to put each process moves its latency by more than colouring does: two relays
+    measured up to 6.7 us apart at the median when left where they were, 0.8 us at most when
+    both ran on one processor."""
+    processor = max(os.sched_getaffinity(0))
+    for proxy in proxies:
+        if proxy is not None:
+            os.sched_setaffinity(proxy.process.pid, {processor})
+
+
 def main():
     game = FakeGame()
     configurations = [("no proxy", None), ("relay (--off)", ["--off"]), ("brawlhue-proxy", [])]
     proxies = [None if extra is None else Proxy(game.address, *extra)
                for _, extra in configurations]
+    on_one_processor(proxies)
     # Per configuration: plain MB/s, compressed MB/s inflated and on the wire, the proxy's CPU
     # ns per line plain and compressed, then p50 and p99 of each latency kind.
     best = [[0.0, 0.0, 0.0] + [float("inf")] * (2 + 2 * len(LATENCIES)) for _ in configurations]
