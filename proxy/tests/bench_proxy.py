@@ -5,8 +5,8 @@ and p99: a whole line, a prompt ended by GA, a line that comes in two TCP segmen
 on each of 20 connections at once (each connection's own p50 and p99; the worst is shown).
 Latencies are taken sample by sample in turn across the configurations, in every order alike,
 so that a machine shared with other work slows them alike; the proxies run on one processor, so
-that none gains or loses by where the scheduler put it. Prints a table, the relay and the proxy side by side
-with their ratio; asserts nothing."""
+that none gains or loses by where the scheduler put it. Prints a table, the relay and the proxy
+side by side with their ratio; asserts nothing."""
 
 import itertools
 import os
@@ -47,17 +47,28 @@ def open_through(game, proxy):
     return client, game_side
 
 
+def threads(proxy):
+    """The /proc folders of the proxy's threads."""
+    tasks = "/proc/%d/task" % proxy.process.pid
+    return [os.path.join(tasks, task) for task in os.listdir(tasks)]
+
+
 def cpu_seconds(proxy):
-    """The time the proxy's threads have run so far, to the nanosecond (user and system time
-    come in clock ticks, 10 ms, a tenth of a throughput run); 0 without a proxy."""
+    """The time the proxy's threads have run so far, to the nanosecond where the kernel keeps
+    schedstat (user and system time come in clock ticks of 10 ms, a tenth of a throughput
+    run); 0 without a proxy."""
     if proxy is None:
         return 0.0
-    tasks = "/proc/%d/task" % proxy.process.pid
-    total = 0
-    for task in os.listdir(tasks):
-        with open(os.path.join(tasks, task, "schedstat")) as f:
-            total += int(f.read().split()[0])
-    return total / 1e9
+    try:
+        total = 0
+        for thread in threads(proxy):
+            with open(os.path.join(thread, "schedstat")) as f:
+                total += int(f.read().split()[0])
+        return total / 1e9
+    except FileNotFoundError:
+        with open("/proc/%d/stat" % proxy.process.pid) as f:
+            fields = f.read().rsplit(")", 1)[1].split()
+        return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
 
 
 def throughput(game, proxy, compressed):
@@ -157,9 +168,8 @@ def latencies(game, proxies, kind):
     setups = [[open_through(game, proxy) for _ in range(count)] for proxy in proxies]
     selector = selectors.DefaultSelector()
     samples = [[[] for _ in range(count)] for _ in proxies]
-    # Every order in turn: a sample right after another proxy's wake-up measures a few
-    # microseconds slower than one after no proxy's (two relays measured 6 us apart when each
-    # always had the same one before it), so each configuration follows each other alike.
+    # Every order in turn, so that each configuration follows each other alike: two relays
+    # measured up to 6.7 us apart at the median while each always had the same one before it.
     orders = list(itertools.permutations(range(len(proxies))))
     rounds = {"many": MANY_ROUNDS, "split": SPLIT_LINES}.get(kind, LATENCY_LINES)
     rounds += -rounds % len(orders)
@@ -188,14 +198,15 @@ LATENCIES = [("line", "whole line"), ("ga", "GA prompt"), ("split", "split line"
 
 
 def on_one_processor(proxies):
-    """Every proxy runs on the same processor, the last this bench may use. Where the scheduler
-    happens to put each process moves its latency by more than colouring does: two relays
-    measured up to 6.7 us apart at the median when left where they were, 0.8 us at most when
-    both ran on one processor."""
+    """Every thread of every proxy runs on the same processor, the last this bench may use.
+    Where the scheduler happens to put each process moves its latency by more than colouring
+    does: two relays were up to 4.3 us apart at the median on different processors, 0.8 us at
+    most on one."""
     processor = max(os.sched_getaffinity(0))
     for proxy in proxies:
         if proxy is not None:
-            os.sched_setaffinity(proxy.process.pid, {processor})
+            for thread in threads(proxy):
+                os.sched_setaffinity(int(os.path.basename(thread)), {processor})
 
 
 def main():
