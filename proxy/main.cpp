@@ -117,6 +117,9 @@ int main(int argc, char** argv) {
             }
         }
         asio::io_context io(1);
+        // Taken over before "listening" is said: whoever reads that line may stop us at once,
+        // and a signal that comes before the wait below is kept for it.
+        asio::signal_set signals(io, SIGINT, SIGTERM);
         auto acceptor = Listen(io, *options);
         if (!acceptor) {
             return kExitFailure;
@@ -127,7 +130,6 @@ int main(int argc, char** argv) {
             (state->path().empty() ? std::string("(none)") : state->path()));
 
         Server server(io, std::move(*acceptor), *options, tls.get(), *state);
-        asio::signal_set signals(io, SIGINT, SIGTERM);
         signals.async_wait([&server](const std::error_code& failure, int signal) {
             if (!failure) {
                 Log(std::string("signal ") + std::to_string(signal) + " received");
