@@ -66,6 +66,11 @@ class Counting(unittest.TestCase):
             with self.subTest(line):
                 self.assertEqual(check_all.total_line(counts), line)
 
+    def test_duration(self):
+        for seconds, shown in [(None, "-"), (0.4, "0:00"), (59.6, "1:00"), (754.4, "12:34")]:
+            with self.subTest(seconds):
+                self.assertEqual(check_all.duration(seconds), shown)
+
 
 if __name__ == "__main__":
     unittest.main()
