@@ -74,9 +74,8 @@ def ensure_prefix():
     os.makedirs(WORK, exist_ok=True)
     env = wine_environment()
     env.pop("DISPLAY", None)
-    subprocess.run(["wineboot", "--init"], env=env, stdout=subprocess.DEVNULL,
-                   stderr=subprocess.DEVNULL, timeout=20 * LIMIT, check=True)
-    subprocess.run(["wineserver", "--wait"], env=env, timeout=20 * LIMIT, check=True)
+    subprocess.run([os.path.join(HERE, "..", "..", "tools", "new-wineprefix"), prefix], env=env,
+                   stdout=subprocess.DEVNULL, timeout=20 * LIMIT, check=True)
     open(os.path.join(prefix, ".ready"), "w").close()
 
 
