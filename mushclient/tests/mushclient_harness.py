@@ -70,8 +70,6 @@ def ensure_prefix():
     prefix = os.path.join(WORK, "wineprefix")
     if os.path.exists(os.path.join(prefix, ".ready")):
         return
-    shutil.rmtree(prefix, ignore_errors=True)
-    os.makedirs(WORK, exist_ok=True)
     env = wine_environment()
     env.pop("DISPLAY", None)
     subprocess.run([os.path.join(HERE, "..", "..", "tools", "new-wineprefix"), prefix], env=env,
