@@ -137,7 +137,7 @@ void TranscriptFilter::WriteSpliced(const Line& line, std::size_t prompt_bytes,
         output_.Commit(size);
         return;
     }
-    std::array<char, ColourSequence::kCapacity> opening_bytes{};
+    std::array<char, MessageOpening::kCapacity> opening_bytes{};
     std::copy(opening.begin(), opening.end(), opening_bytes.begin());
     output_.Write(kResetBytes);
     output_.Write(prompt);

@@ -2,6 +2,8 @@
 
 #include <array>
 #include <charconv>
+#include <tuple>
+#include <utility>
 
 namespace brawlhue {
 namespace {
@@ -37,6 +39,56 @@ constexpr char16_t Lowered(char16_t unit) noexcept {
     return unit >= u'A' && unit <= u'Z' ? static_cast<char16_t>(unit - u'A' + u'a') : unit;
 }
 
+bool EqualsIgnoringCase(std::u16string_view text, std::u16string_view word) noexcept {
+    if (text.size() != word.size()) {
+        return false;
+    }
+    for (std::size_t at = 0; at < text.size(); ++at) {
+        if (Lowered(text[at]) != word[at]) {
+            return false;
+        }
+    }
+    return true;
+}
+
+constexpr bool IsBlank(char16_t unit) noexcept {
+    return unit == u' ' || unit == u'\t';
+}
+
+std::u16string_view Trimmed(std::u16string_view text) noexcept {
+    while (!text.empty() && IsBlank(text.front())) {
+        text.remove_prefix(1);
+    }
+    while (!text.empty() && IsBlank(text.back())) {
+        text.remove_suffix(1);
+    }
+    return text;
+}
+
+// The first word of the text and what follows it.
+std::pair<std::u16string_view, std::u16string_view> SplitFirstWord(std::u16string_view text) {
+    text = Trimmed(text);
+    std::size_t end = 0;
+    while (end < text.size() && !IsBlank(text[end])) {
+        ++end;
+    }
+    return {text.substr(0, end), Trimmed(text.substr(end))};
+}
+
+constexpr std::u16string_view kCommandWord = u"#brawlhue";
+
+std::u16string PaletteNames(PaletteIndex in_use) {
+    std::u16string names;
+    for (std::size_t index = 0; index < kPalettes.size(); ++index) {
+        names += index == 0 ? u"" : u", ";
+        names += kPalettes[index].name;
+        if (index == in_use) {
+            names += u" (in use)";
+        }
+    }
+    return names;
+}
+
 bool ContainsIgnoringCase(std::u16string_view text, std::u16string_view word) noexcept {
     for (std::size_t at = 0; at + word.size() <= text.size(); ++at) {
         std::size_t matched = 0;
@@ -61,6 +113,51 @@ SubCommand FindSubCommand(std::u16string_view command_text) noexcept {
     return SubCommand::kNone;
 }
 
+ParsedCommand ParseCommand(std::u16string_view command_text) noexcept {
+    auto [word, rest] = SplitFirstWord(command_text);
+    if (EqualsIgnoringCase(word, kCommandWord)) {
+        std::tie(word, rest) = SplitFirstWord(rest);
+    }
+    if (EqualsIgnoringCase(word, kPaletteWord)) {
+        return {SubCommand::kPalette, rest};
+    }
+    if (EqualsIgnoringCase(word, kTagsWord)) {
+        return {SubCommand::kTags, rest};
+    }
+    return {FindSubCommand(command_text), {}};
+}
+
+AppearanceAnswer AnswerAppearanceCommand(const ParsedCommand& command, Appearance current) {
+    AppearanceAnswer answer{current, false, false, u"Brawlhue: "};
+    if (command.sub_command == SubCommand::kPalette) {
+        if (command.argument.empty()) {
+            answer.text += u"Palettes: " + PaletteNames(current.palette) + u".";
+            return answer;
+        }
+        const PaletteIndex found = FindPalette(command.argument);
+        if (found == kNoPalette) {
+            answer.text += u"Unknown palette. Palettes: " + PaletteNames(kNoPalette) + u".";
+            return answer;
+        }
+        answer.appearance.palette = found;
+        answer.palette_set = true;
+        answer.text += u"Palette ";
+        answer.text += kPalettes[found].name;
+        answer.text += u" in use.";
+        return answer;
+    }
+    const bool on = EqualsIgnoringCase(command.argument, u"on");
+    if (on || EqualsIgnoringCase(command.argument, u"off")) {
+        answer.appearance.tags = on;
+        answer.tags_set = true;
+        answer.text += on ? u"Spoken tags on." : u"Spoken tags off.";
+        return answer;
+    }
+    answer.text += current.tags ? u"Spoken tags are on" : u"Spoken tags are off";
+    answer.text += u"; use '#brawlhue tags on' or '#brawlhue tags off'.";
+    return answer;
+}
+
 std::span<const CommandLine> CommandAnswer(SubCommand found, bool flag_on) noexcept {
     switch (found) {
         case SubCommand::kHelp:
@@ -73,6 +170,8 @@ std::span<const CommandLine> CommandAnswer(SubCommand found, bool flag_on) noexc
         case SubCommand::kOff:
             return kSwitchedOffLines;
         case SubCommand::kNone:
+        case SubCommand::kPalette:
+        case SubCommand::kTags:
             break;
     }
     return kUnknownWordLines;

@@ -1,6 +1,7 @@
 #include "engine/colorizer.h"
 
 #include "engine/compiled_cascade.h"
+#include "engine/spoken_tags.h"
 
 namespace brawlhue {
 namespace {
@@ -23,14 +24,39 @@ constexpr bool RowsFollowAllTests() {
 }
 static_assert(RowsFollowAllTests());
 
-// What ApplyColor builds from each row's three names, built when the program is compiled.
-constexpr auto kRowSequences = [] {
-    std::array<ColourSequence, kCascade.size()> sequences{};
-    for (std::size_t row = 0; row < kCascade.size(); ++row) {
-        sequences[row] = BuildColourSequence(kCascade[row].foreground, kCascade[row].background,
-                                             kCascade[row].attribute);
+// Every row's names give its outcome's classic sequence, so the classic palette colours
+// exactly as the cascade's names do.
+constexpr bool RowsMatchClassicPalette() {
+    for (const CascadeRow& row : kCascade) {
+        const std::u16string_view by_names =
+            BuildColourSequence(row.foreground, row.background, row.attribute).view();
+        if (by_names != PaletteSequence(kClassicPalette, row.outcome).view()) {
+            return false;
+        }
     }
-    return sequences;
+    return true;
+}
+static_assert(RowsMatchClassicPalette());
+
+// Every opening a coloured message can have, built when the program is compiled: by palette,
+// outcome, and without and with its tag.
+using OpeningsByTag = std::array<MessageOpening, 2>;
+using OpeningsByOutcome = std::array<OpeningsByTag, kOutcomeCount>;
+constexpr auto kOpenings = [] {
+    std::array<OpeningsByOutcome, kPalettes.size()> openings{};
+    for (std::size_t palette = 0; palette < kPalettes.size(); ++palette) {
+        for (std::size_t outcome = 0; outcome < kOutcomeCount; ++outcome) {
+            const ColourSequence sequence =
+                PaletteSequence(static_cast<PaletteIndex>(palette), static_cast<Outcome>(outcome));
+            MessageOpening& plain = openings[palette][outcome][0];
+            MessageOpening& tagged = openings[palette][outcome][1];
+            plain.Append(sequence.view());
+            tagged.Append(sequence.view());
+            tagged.Append(kSpokenTags[outcome]);
+            tagged.Append(kSpokenTagSeparator);
+        }
+    }
+    return openings;
 }();
 
 }  // namespace
@@ -46,8 +72,14 @@ Classification ClassifyMessage(std::u16string_view message) noexcept {
     return {MessageKind::kPlain, nullptr};
 }
 
-std::optional<ColouredText> ColorizeLine(std::u16string_view message,
-                                         std::int16_t enabled) noexcept {
+MessageOpening OpeningFor(Outcome outcome, Appearance appearance) noexcept {
+    const PaletteIndex palette =
+        appearance.palette < kPalettes.size() ? appearance.palette : kClassicPalette;
+    return kOpenings[palette][IndexOf(outcome)][appearance.tags ? 1 : 0];
+}
+
+std::optional<ColouredText> ColorizeLine(std::u16string_view message, std::int16_t enabled,
+                                         Appearance appearance) noexcept {
     if (enabled == 0) {
         return std::nullopt;
     }
@@ -55,8 +87,7 @@ std::optional<ColouredText> ColorizeLine(std::u16string_view message,
     if (found.kind != MessageKind::kCategory) {
         return std::nullopt;
     }
-    return ColouredText{kRowSequences[static_cast<std::size_t>(found.row - kCascade.data())],
-                        message};
+    return ColouredText{OpeningFor(found.row->outcome, appearance), message};
 }
 
 }  // namespace brawlhue

@@ -13,11 +13,12 @@ namespace brawlhue {
 
 inline constexpr std::u16string_view kResetSequence = u"\x1b[0m";
 
-// An opening colour sequence, ESC "[" ... "m". The longest one the tables can give is
-// ESC "[3x;4x;y" "m", ten units.
-class ColourSequence {
+// A short run of units in fixed storage: a colour sequence, or the opening of a coloured
+// message. Built when the program is compiled, so a line costs no allocation for it.
+template <std::size_t Capacity>
+class FixedUnits {
   public:
-    static constexpr std::size_t kCapacity = 10;
+    static constexpr std::size_t kCapacity = Capacity;
 
     constexpr std::u16string_view view() const noexcept { return {units_.data(), size_}; }
     constexpr std::size_t size() const noexcept { return size_; }
@@ -29,14 +30,22 @@ class ColourSequence {
     }
 
   private:
-    std::array<char16_t, kCapacity> units_{};
+    std::array<char16_t, Capacity> units_{};
     std::size_t size_ = 0;
 };
 
-// Text wrapped in a colour: the opening sequence, the text unchanged, the reset sequence. It
-// refers to the text; nothing is copied until CopyTo or ToString.
+// An opening colour sequence, ESC "[" ... "m". The names give at most ESC "[3x;4x;y" "m", ten
+// units; a palette's sequence may hold a few more parameters.
+using ColourSequence = FixedUnits<16>;
+
+// What stands in front of a coloured message: its colour sequence, and with spoken tags the
+// category's word behind it.
+using MessageOpening = FixedUnits<32>;
+
+// Text wrapped in a colour: the opening, the text unchanged, the reset sequence. It refers to
+// the text; nothing is copied until CopyTo or ToString.
 struct ColouredText {
-    ColourSequence opening;
+    MessageOpening opening;
     std::u16string_view text;
 
     std::size_t size() const noexcept {
@@ -135,11 +144,18 @@ constexpr ColourSequence BuildColourSequence(std::u16string_view foreground,
     return sequence;
 }
 
+// An opening that is the colour sequence alone.
+constexpr MessageOpening OpeningOf(const ColourSequence& sequence) noexcept {
+    MessageOpening opening;
+    opening.Append(sequence.view());
+    return opening;
+}
+
 // The text wrapped in the colour that the three names give.
 inline ColouredText ApplyColor(std::u16string_view text, std::u16string_view foreground,
                                std::u16string_view background,
                                std::u16string_view attribute) noexcept {
-    return {BuildColourSequence(foreground, background, attribute), text};
+    return {OpeningOf(BuildColourSequence(foreground, background, attribute)), text};
 }
 
 }  // namespace brawlhue

@@ -19,9 +19,10 @@ std::u16string RebuiltLine::ToString() const {
     return result;
 }
 
-std::optional<RebuiltLine> FilterLine(std::u16string_view line, std::int16_t enabled) noexcept {
+std::optional<RebuiltLine> FilterLine(std::u16string_view line, std::int16_t enabled,
+                                      Appearance appearance) noexcept {
     const std::u16string_view message = GetNonPrompt(line);
-    const std::optional<ColouredText> coloured = ColorizeLine(message, enabled);
+    const std::optional<ColouredText> coloured = ColorizeLine(message, enabled, appearance);
     if (!coloured) {
         return std::nullopt;
     }

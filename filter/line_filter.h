@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "engine/colorizer.h"
 #include "engine/colour_codes.h"
 
 namespace brawlhue {
@@ -27,8 +28,9 @@ struct RebuiltLine {
 };
 
 // The rebuilt line, or nothing when the line stays exactly as received (the update flag is
-// whether there is a result). enabled is the colouring flag: 0 off, any other value on.
-// Allocates nothing.
-std::optional<RebuiltLine> FilterLine(std::u16string_view line, std::int16_t enabled) noexcept;
+// whether there is a result). enabled is the colouring flag: 0 off, any other value on; the
+// appearance picks the palette and the spoken tags. Allocates nothing.
+std::optional<RebuiltLine> FilterLine(std::u16string_view line, std::int16_t enabled,
+                                      Appearance appearance = {}) noexcept;
 
 }  // namespace brawlhue

@@ -124,7 +124,7 @@ void LineAssembler::EndLine(std::string_view line) {
             out_ += kReset;
             AppendTelnetText(body.substr(sent_, prompt_bytes - sent_), out_);
             const std::u16string_view opening = rebuilt->message.opening.view();
-            std::array<char, ColourSequence::kCapacity> opening_bytes{};
+            std::array<char, MessageOpening::kCapacity> opening_bytes{};
             std::copy(opening.begin(), opening.end(), opening_bytes.begin());  // all ASCII
             out_.append(opening_bytes.data(), opening.size());
             AppendTelnetText(body.substr(prompt_bytes), out_);
