@@ -38,6 +38,7 @@ std::string_view ExplainLine(std::u16string_view line) noexcept {
 
 TranscriptFilter::TranscriptFilter(const Options& options, Output& output)
     : enabled_(options.colouring_off ? kColouringOff : kColouringOn),
+      appearance_(options.appearance),
       explain_(options.explain),
       output_(output) {}
 
@@ -81,7 +82,7 @@ bool TranscriptFilter::WriteLine(const Line& line, std::string_view whole_line) 
     // With colouring off no line is rebuilt, so none needs decoding.
     const std::u16string_view units = enabled_ == kColouringOff ? u"" : Decode(line.body);
     const std::optional<RebuiltLine> rebuilt =
-        enabled_ == kColouringOff ? std::nullopt : FilterLine(units, enabled_);
+        enabled_ == kColouringOff ? std::nullopt : FilterLine(units, enabled_, appearance_);
     if (!rebuilt) {
         // Not re-encoded: the line goes out as the very bytes that came in, its ending with it
         // when the reader has them in one piece.

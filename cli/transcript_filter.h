@@ -39,6 +39,7 @@ class TranscriptFilter {
     std::u16string_view Decode(std::string_view bytes);
 
     std::int16_t enabled_;
+    Appearance appearance_;
     bool explain_;
     Output& output_;
     // Reused from line to line: only a line longer than any before makes them grow.

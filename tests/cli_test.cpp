@@ -202,7 +202,8 @@ TEST_F(CommandTest, OptionsAndUsage) {
     const Result after_dashes = Shell("cd " + Quote(dir_) + " && " + Quote(kCommand) + " -- --off");
     EXPECT_EQ(after_dashes.out, Coloured("", "37;40;1", "You failed.") + "\n");
 
-    const std::string usage_start = "usage: brawlhue [--off] [--explain] [FILE...]\n";
+    const std::string usage_start =
+        "usage: brawlhue [--off] [--explain] [--palette NAME] [--tags] [FILE...]\n";
     for (const char* unknown : {"--bogus", "-x", "--OFF"}) {
         const Result result = Brawlhue(unknown, "You failed.\n");
         EXPECT_EQ(result.status, 2) << unknown;
@@ -210,6 +211,17 @@ TEST_F(CommandTest, OptionsAndUsage) {
         EXPECT_TRUE(
             result.err.starts_with("brawlhue: unknown option '"s + unknown + "'\n" + usage_start))
             << result.err;
+    }
+    const std::string palettes = "; the palettes are classic, colourblind\n";
+    for (const auto& [arguments, message] : {
+             std::pair{"--palette rainbow", "unknown palette 'rainbow'"s + palettes},
+             std::pair{"--palette= --tags", "unknown palette ''"s + palettes},
+             std::pair{"--tags --palette", "--palette needs a name"s + palettes},
+         }) {
+        const Result result = Brawlhue(arguments, "You failed.\n");
+        EXPECT_EQ(result.status, 2) << arguments;
+        EXPECT_EQ(result.out, "") << arguments;
+        EXPECT_TRUE(result.err.starts_with("brawlhue: "s + message + usage_start)) << result.err;
     }
     const Result help = Brawlhue("--help");
     EXPECT_EQ(help.status, 0);
@@ -232,6 +244,57 @@ TEST_F(CommandTest, WriteErrorsEndTheRunWithStatusOne) {
                                 Quote(dir_ / "status") + "; } | head -c 1 >/dev/null");
     EXPECT_EQ(ReadFile(dir_ / "status"), "1\n");
     EXPECT_EQ(closed.err, "brawlhue: write error: Broken pipe\n");
+}
+
+// Every palette and tags choice, on the sample session: a line the default leaves alone stays
+// byte for byte; a coloured line only changes its opening, to the palette's sequence for the
+// same outcome and, with --tags, the outcome's word and ": " behind it.
+TEST_F(CommandTest, PaletteAndTagsChangeOnlyTheOpeningOfColouredLines) {
+    struct Look {
+        std::string classic;
+        std::string colourblind;
+        std::string tag;
+    };
+    const Look looks[] = {
+        {"\x1b[36;40;1m", "\x1b[36;44;1m", "Hit: "},   {"\x1b[37;40;1m", "\x1b[30;47m", "Miss: "},
+        {"\x1b[31;40;1m", "\x1b[33;41;1m", "Ouch: "},  {"\x1b[32;40;1m", "\x1b[35;40;1m", "Safe: "},
+        {"\x1b[36;42;1m", "\x1b[31;40;1m", "Event: "},
+    };
+    const auto lines_of = [](const std::string& text) {
+        std::vector<std::string> lines;
+        std::istringstream in(text);
+        for (std::string line; std::getline(in, line);) {
+            lines.push_back(line);
+        }
+        return lines;
+    };
+    const std::vector<std::string> plain = lines_of(ReadFile(kSessionLog));
+    const std::vector<std::string> classic = lines_of(Brawlhue(Quote(kSessionLog)).out);
+    ASSERT_EQ(classic.size(), plain.size());
+    for (const bool colourblind : {false, true}) {
+        for (const bool tags : {false, true}) {
+            const std::string arguments = std::string(colourblind ? "--palette=COLOURBLIND " : "") +
+                                          (tags ? "--tags " : "") + Quote(kSessionLog);
+            const Result result = Brawlhue(arguments);
+            ASSERT_EQ(result.status, 0) << arguments;
+            const std::vector<std::string> chosen = lines_of(result.out);
+            ASSERT_EQ(chosen.size(), plain.size()) << arguments;
+            for (std::size_t i = 0; i < plain.size(); ++i) {
+                std::string expected = classic[i];
+                for (const Look& look : looks) {
+                    // The opening stands right behind the reset and the prompt.
+                    const std::size_t at = expected.find(look.classic);
+                    if (classic[i] != plain[i] && at != std::string::npos) {
+                        expected.replace(at, look.classic.size(),
+                                         (colourblind ? look.colourblind : look.classic) +
+                                             (tags ? look.tag : ""));
+                        break;
+                    }
+                }
+                EXPECT_EQ(chosen[i], expected) << arguments << ", line " << i + 1;
+            }
+        }
+    }
 }
 
 // The sample session is what `make demo` shows: it must keep showing every colour.
