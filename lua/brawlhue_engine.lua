@@ -782,6 +782,36 @@ function M.find_palette(name)
     return PALETTES[lowered] and lowered or nil
 end
 
+-- The palette and the tags as a client keeps them, each { text, where }: the text nil when never
+-- saved, where naming the place for the player. The palette is a name in any letter case, the
+-- tags "True" or "False". Returns the appearance and the notices to show: a text that is neither
+-- counts as the default and is told once for as long as the engine runs (a client writes a
+-- choice only when a command sets it, so such a text stays until then).
+local said_notices = {}
+function M.saved_appearance(palette, tags)
+    local appearance, notices = M.default_appearance(), {}
+    local function unreadable(saved, meaning)
+        local notice = "Brawlhue: the saved choice " .. saved[2] .. " could not be read; "
+            .. meaning .. "."
+        if not said_notices[notice .. "\0" .. saved[1]] then
+            said_notices[notice .. "\0" .. saved[1]] = true
+            notices[#notices + 1] = notice
+        end
+    end
+    local found = palette[1] and M.find_palette(palette[1])
+    if found then
+        appearance.palette = found
+    elseif palette[1] then
+        unreadable(palette, "the palette is " .. appearance.palette)
+    end
+    if tags[1] == "True" or tags[1] == "False" then
+        appearance.tags = tags[1] == "True"
+    elseif tags[1] then
+        unreadable(tags, "spoken tags are " .. (appearance.tags and "on" or "off"))
+    end
+    return appearance, notices
+end
+
 -- What goes in front of a message of the row: the palette's sequence for the row's outcome, and
 -- with tags the outcome's word and its separator ("" without).
 function M.opening_parts(row, appearance)

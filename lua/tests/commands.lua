@@ -1,6 +1,6 @@
 -- lua5.1 commands.lua ENGINE TABLES FILE: how the Lua engine parses and answers each command
--- text of FILE (one a line) under every appearance, in the form answer_commands.cpp writes the
--- C++ command's.
+-- text of FILE (one a line) under every appearance, a line each, in the form
+-- `brawlhue_lua_test_lines --answers` writes the C++ command's.
 local engine_path, tables_path, path = ...
 local engine = assert(loadfile(engine_path))(dofile(tables_path))
 

@@ -2,11 +2,11 @@
 """The Lua engine must colour and explain every line exactly as the brawlhue command does, and
 parse and answer every command exactly as the C++ command does.
 
-test_engine_equality.py BRAWLHUE LUA ENGINE TABLES ANSWERS INPUT...: each INPUT (a transcript, or
+test_engine_equality.py BRAWLHUE LUA ENGINE TABLES TEST_LINES INPUT...: each INPUT (a transcript, or
 a folder whose files are transcripts) goes through `brawlhue` in each of MODES, and through the
 Lua engine under LUA; any line whose outputs differ fails, and is shown. Then each of
-COMMAND_TEXTS, alone and after the command word, goes through ANSWERS (answer_commands.cpp) and
-the Lua engine under every appearance.
+COMMAND_TEXTS, alone and after the command word, goes through `TEST_LINES --answers`
+(write_test_lines.cpp) and the Lua engine under every appearance.
 """
 import os
 import subprocess
@@ -49,13 +49,13 @@ def run(command):
     return subprocess.run(command, check=True, stdout=subprocess.PIPE).stdout
 
 
-def compare_answers(answers, lua, engine, tables):
+def compare_answers(test_lines, lua, engine, tables):
     """(texts compared, texts that differ) over COMMAND_TEXTS, as is and after the command word."""
     texts = COMMAND_TEXTS + ["#brawlhue " + text for text in COMMAND_TEXTS]
     with tempfile.NamedTemporaryFile("wb", suffix=".txt", delete=False) as file:
         file.write("".join(text + "\n" for text in texts).encode())
     try:
-        expected = run([answers, file.name]).decode().splitlines()
+        expected = run([test_lines, "--answers", file.name]).decode().splitlines()
         actual = run([lua, os.path.join(HERE, "commands.lua"), engine, tables,
                       file.name]).decode().splitlines()
     finally:
@@ -74,8 +74,8 @@ def compare_answers(answers, lua, engine, tables):
 
 
 def main():
-    brawlhue, lua, engine, tables, answers, *inputs = sys.argv[1:]
-    compared, differing = compare_answers(answers, lua, engine, tables)
+    brawlhue, lua, engine, tables, test_lines, *inputs = sys.argv[1:]
+    compared, differing = compare_answers(test_lines, lua, engine, tables)
     print(f"{compared} command answers compared, {differing} differ")
     for path in transcripts(inputs):
         source = open(path, "rb").read().split(b"\n")
