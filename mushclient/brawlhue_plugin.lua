@@ -70,32 +70,14 @@ local function load_choice()
     return true
 end
 
--- The palette and the tags are saved only when a command sets them, so a value that is neither
--- stays, and is said once for as long as MUSHclient runs.
-local said_unreadable = {}
-local function unreadable(variable, value, meaning)
-    if not said_unreadable[variable .. "\0" .. value] then
-        said_unreadable[variable .. "\0" .. value] = true
-        say("Brawlhue: the saved choice " .. variable .. " (" .. value .. ") could not be read; "
-            .. meaning .. ".")
-    end
-end
-
 -- The saved palette and tags; the default's where never set or unreadable.
 local function load_appearance()
-    local loaded = engine.default_appearance()
-    local palette = GetVariable(PALETTE_VARIABLE)
-    local found = palette and engine.find_palette(palette)
-    if found then
-        loaded.palette = found
-    elseif palette then
-        unreadable(PALETTE_VARIABLE, palette, "the palette is " .. loaded.palette)
-    end
-    local tags = GetVariable(TAGS_VARIABLE)
-    if tags == TRUE_TEXT or tags == FALSE_TEXT then
-        loaded.tags = tags == TRUE_TEXT
-    elseif tags then
-        unreadable(TAGS_VARIABLE, tags, "spoken tags are " .. (loaded.tags and "on" or "off"))
+    local palette, tags = GetVariable(PALETTE_VARIABLE), GetVariable(TAGS_VARIABLE)
+    local loaded, notices = engine.saved_appearance(
+        { palette, PALETTE_VARIABLE .. " (" .. tostring(palette) .. ")" },
+        { tags, TAGS_VARIABLE .. " (" .. tostring(tags) .. ")" })
+    for _, notice in ipairs(notices) do
+        say(notice)
     end
     return loaded
 end

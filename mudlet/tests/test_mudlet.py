@@ -264,14 +264,15 @@ class MudletPackage(unittest.TestCase):
 
 
 def snapshot(folder):
-    """Every file of a profile folder with its bytes, but Mudlet's saved XML and the game's
-    address, which every run writes anew."""
+    """Every file of a profile folder with its bytes, but Mudlet's saved XML and map and the
+    game's address, which runs write anew."""
     result = {}
     for base, _, files in os.walk(folder):
         for name in files:
             path = os.path.join(base, name)
             relative = os.path.relpath(path, folder)
-            if relative.startswith("current" + os.sep) or relative in ("url", "port", "encoding"):
+            if relative.startswith(("current" + os.sep, "map" + os.sep)) or \
+                    relative in ("url", "port", "encoding"):
                 continue
             with open(path, "rb") as f:
                 result[relative] = f.read()

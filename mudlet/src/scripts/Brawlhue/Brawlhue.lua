@@ -68,32 +68,13 @@ local function load_choice()
     return true
 end
 
--- The palette and the tags are written only when a command sets them, so a file that holds
--- anything else stays, and is said once for as long as Mudlet runs.
-local said_unreadable = {}
-local function unreadable(name, value, meaning)
-    if not said_unreadable[name .. "\0" .. value] then
-        said_unreadable[name .. "\0" .. value] = true
-        say("Brawlhue: the saved choice in " .. state_path(name) .. " could not be read; "
-            .. meaning .. ".")
-    end
-end
-
 -- The saved palette and tags; the default's where a file is missing or unreadable.
 local function load_appearance()
-    local appearance = engine.default_appearance()
-    local palette = read_text(PALETTE_FILE_NAME)
-    local found = palette and engine.find_palette(palette)
-    if found then
-        appearance.palette = found
-    elseif palette then
-        unreadable(PALETTE_FILE_NAME, palette, "the palette is " .. appearance.palette)
-    end
-    local tags = read_text(TAGS_FILE_NAME)
-    if tags == TRUE_TEXT or tags == FALSE_TEXT then
-        appearance.tags = tags == TRUE_TEXT
-    elseif tags then
-        unreadable(TAGS_FILE_NAME, tags, "spoken tags are " .. (appearance.tags and "on" or "off"))
+    local appearance, notices = engine.saved_appearance(
+        { read_text(PALETTE_FILE_NAME), "in " .. state_path(PALETTE_FILE_NAME) },
+        { read_text(TAGS_FILE_NAME), "in " .. state_path(TAGS_FILE_NAME) })
+    for _, notice in ipairs(notices) do
+        say(notice)
     end
     return appearance
 end
