@@ -230,6 +230,14 @@ class CommandAndState(unittest.TestCase):
         with open(self.state) as f:
             return f.read()
 
+    def stored_once_stopped(self, proxy):
+        """The file's text, or None, once the proxy has stopped: its last save is done."""
+        try:
+            self.assertEqual(proxy.stop(), 0, proxy.log())
+        finally:
+            proxy.close()
+        return self.stored() if os.path.exists(self.state) else None
+
     def wait_stored(self, expected):
         """The file's text once it is expected: saving is not the io thread's, so it may lag
         the command's answer a little."""
@@ -330,9 +338,8 @@ class CommandAndState(unittest.TestCase):
                             client.close()
                             self.assertTrue(is_closed(game_side))
                 finally:
-                    self.assertEqual(proxy.stop(), 0, proxy.log())
-                    proxy.close()
-                self.assertEqual(self.stored() if os.path.exists(self.state) else None, after)
+                    stored = self.stored_once_stopped(proxy)
+                self.assertEqual(stored, after)
 
     def test_palette_and_tags_kept_per_game(self):
         """Proxy runs in turn on one state file: '#brawlhue palette NAME' and 'tags on|off' are
@@ -375,9 +382,8 @@ class CommandAndState(unittest.TestCase):
                     client.close()
                     self.assertTrue(is_closed(game_side))
                 finally:
-                    self.assertEqual(proxy.stop(), 0, proxy.log())
-                    proxy.close()
-                self.assertEqual(self.stored() if os.path.exists(self.state) else None, after)
+                    stored = self.stored_once_stopped(proxy)
+                self.assertEqual(stored, after)
 
     def test_a_corrupt_state_file(self):
         """Moved aside under a name with a readable time, never overwritten; the player is told
