@@ -105,15 +105,6 @@ std::optional<Options> Fail(std::string& error, std::string message) {
     return std::nullopt;
 }
 
-std::string PaletteList() {
-    std::string names;
-    for (const Palette& palette : kPalettes) {
-        names +=
-            (names.empty() ? "" : ", ") + std::string(palette.name.begin(), palette.name.end());
-    }
-    return names;
-}
-
 }  // namespace
 
 std::optional<Options> ParseOptions(std::span<const char* const> arguments, std::string& error) {
@@ -171,7 +162,7 @@ std::optional<Options> ParseOptions(std::span<const char* const> arguments, std:
                     FindPalette(std::u16string(text->begin(), text->end()));
                 if (options.appearance.palette == kNoPalette) {
                     return Fail(error, "unknown palette '" + std::string(*text) +
-                                           "'; the palettes are " + PaletteList());
+                                           "'; the palettes are " + PaletteNameList());
                 }
             } else {
                 unsigned milliseconds = 0;
