@@ -782,34 +782,47 @@ function M.find_palette(name)
     return PALETTES[lowered] and lowered or nil
 end
 
--- The palette and the tags as a client keeps them, each { text, where }: the text nil when never
--- saved, where naming the place for the player. The palette is a name in any letter case, the
--- tags "True" or "False". Returns the appearance and the notices to show: a text that is neither
--- counts as the default and is told once for as long as the engine runs (a client writes a
--- choice only when a command sets it, so such a text stays until then).
+-- A client keeps the tags as the plug-in keeps its flag.
+local TAGS_TEXTS = { [true] = "True", [false] = "False" }
+
+-- The palette and the tags as a client keeps them: read(choice) gives, for "palette" and "tags",
+-- the text kept (nil when never saved) and where it is kept, in words for the player. The palette
+-- is a name in any letter case, the tags "True" or "False". A text that is neither counts as the
+-- default and is told (tell(notice)) once for as long as the engine runs: a client writes a
+-- choice only when a command sets it, so such a text stays until then.
 local said_notices = {}
-function M.saved_appearance(palette, tags)
-    local appearance, notices = M.default_appearance(), {}
-    local function unreadable(saved, meaning)
-        local notice = "Brawlhue: the saved choice " .. saved[2] .. " could not be read; "
-            .. meaning .. "."
-        if not said_notices[notice .. "\0" .. saved[1]] then
-            said_notices[notice .. "\0" .. saved[1]] = true
-            notices[#notices + 1] = notice
+function M.saved_appearance(read, tell)
+    local appearance = M.default_appearance()
+    local function unreadable(text, where, meaning)
+        local notice = "Brawlhue: the saved choice " .. where .. " could not be read; " .. meaning
+            .. "."
+        if not said_notices[notice .. "\0" .. text] then
+            said_notices[notice .. "\0" .. text] = true
+            tell(notice)
         end
     end
-    local found = palette[1] and M.find_palette(palette[1])
+    local palette, where = read("palette")
+    local found = palette and M.find_palette(palette)
     if found then
         appearance.palette = found
-    elseif palette[1] then
-        unreadable(palette, "the palette is " .. appearance.palette)
+    elseif palette then
+        unreadable(palette, where, "the palette is " .. appearance.palette)
     end
-    if tags[1] == "True" or tags[1] == "False" then
-        appearance.tags = tags[1] == "True"
-    elseif tags[1] then
-        unreadable(tags, "spoken tags are " .. (appearance.tags and "on" or "off"))
+    local tags
+    tags, where = read("tags")
+    if tags == TAGS_TEXTS[true] or tags == TAGS_TEXTS[false] then
+        appearance.tags = tags == TAGS_TEXTS[true]
+    elseif tags then
+        unreadable(tags, where, "spoken tags are " .. (appearance.tags and "on" or "off"))
     end
-    return appearance, notices
+    return appearance
+end
+
+-- The texts a client keeps after a palette or tags command, by choice ("palette", "tags"): only
+-- what the command set, as saved_appearance reads it back.
+function M.kept_choices(appearance, palette_set, tags_set)
+    return { palette = palette_set and appearance.palette or nil,
+        tags = tags_set and TAGS_TEXTS[appearance.tags] or nil }
 end
 
 -- What goes in front of a message of the row: the palette's sequence for the row's outcome, and

@@ -1,6 +1,7 @@
 -- Brawlhue in MUSHclient: colours the game's combat lines, answers #brawlhue, greets at connect
--- and keeps the on/off, palette and spoken tags choices per world. build_plugin.py puts the engine in front of this file
--- as the local `engine` (lua/brawlhue_engine.lua round the tables written from the C++ engine).
+-- and keeps the on/off, palette and spoken tags choices per world. build_plugin.py puts the
+-- engine in front of this file as the local `engine` (lua/brawlhue_engine.lua round the tables
+-- written from the C++ engine).
 --
 -- The colours go into the game's bytes before MUSHclient reads them (OnPluginPacketReceived),
 -- exactly where brawlhue-proxy puts them: MUSHclient then shows a coloured line as it shows the
@@ -13,8 +14,7 @@ local byte, char, find, sub, lower, gsub = string.byte, string.char, string.find
 local concat = table.concat
 
 local CHOICE_VARIABLE = "MeleeEnabled"
-local PALETTE_VARIABLE = "MeleePalette"
-local TAGS_VARIABLE = "MeleeTags"
+local APPEARANCE_VARIABLES = { palette = "MeleePalette", tags = "MeleeTags" }
 -- The plug-in's own texts for the flag.
 local TRUE_TEXT, FALSE_TEXT = "True", "False"
 local COMMAND_WORD = "#brawlhue"
@@ -72,22 +72,15 @@ end
 
 -- The saved palette and tags; the default's where never set or unreadable.
 local function load_appearance()
-    local palette, tags = GetVariable(PALETTE_VARIABLE), GetVariable(TAGS_VARIABLE)
-    local loaded, notices = engine.saved_appearance(
-        { palette, PALETTE_VARIABLE .. " (" .. tostring(palette) .. ")" },
-        { tags, TAGS_VARIABLE .. " (" .. tostring(tags) .. ")" })
-    for _, notice in ipairs(notices) do
-        say(notice)
-    end
-    return loaded
+    return engine.saved_appearance(function(choice)
+        local value = GetVariable(APPEARANCE_VARIABLES[choice])
+        return value, APPEARANCE_VARIABLES[choice] .. " (" .. tostring(value) .. ")"
+    end, say)
 end
 
 local function save_appearance(palette_set, tags_set)
-    if palette_set then
-        SetVariable(PALETTE_VARIABLE, appearance.palette)
-    end
-    if tags_set then
-        SetVariable(TAGS_VARIABLE, appearance.tags and TRUE_TEXT or FALSE_TEXT)
+    for choice, kept in pairs(engine.kept_choices(appearance, palette_set, tags_set)) do
+        SetVariable(APPEARANCE_VARIABLES[choice], kept)
     end
     if palette_set or tags_set then
         SaveState()

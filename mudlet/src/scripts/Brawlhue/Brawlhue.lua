@@ -8,8 +8,7 @@ local Brawlhue = Brawlhue
 local engine = Brawlhue.engine
 
 local STATE_FILE_NAME = "brawlhue-enabled"
-local PALETTE_FILE_NAME = "brawlhue-palette"
-local TAGS_FILE_NAME = "brawlhue-tags"
+local APPEARANCE_FILE_NAMES = { palette = "brawlhue-palette", tags = "brawlhue-tags" }
 -- The plug-in's own texts for the flag.
 local TRUE_TEXT, FALSE_TEXT = "True", "False"
 -- A stand-in for a colour sequence of the game's, where its formats show one was.
@@ -70,13 +69,10 @@ end
 
 -- The saved palette and tags; the default's where a file is missing or unreadable.
 local function load_appearance()
-    local appearance, notices = engine.saved_appearance(
-        { read_text(PALETTE_FILE_NAME), "in " .. state_path(PALETTE_FILE_NAME) },
-        { read_text(TAGS_FILE_NAME), "in " .. state_path(TAGS_FILE_NAME) })
-    for _, notice in ipairs(notices) do
-        say(notice)
-    end
-    return appearance
+    return engine.saved_appearance(function(choice)
+        local name = APPEARANCE_FILE_NAMES[choice]
+        return read_text(name), "in " .. state_path(name)
+    end, say)
 end
 
 Brawlhue.enabled = Brawlhue.enabled ~= false
@@ -313,22 +309,15 @@ end
 
 -- ---- The command -----------------------------------------------------------------------------
 
-local function save_appearance(appearance, palette_set, tags_set)
-    if palette_set then
-        save_text(PALETTE_FILE_NAME, appearance.palette)
-    end
-    if tags_set then
-        save_text(TAGS_FILE_NAME, appearance.tags and TRUE_TEXT or FALSE_TEXT)
-    end
-end
-
 function Brawlhue.command(text)
     local word, argument = engine.parse_command(text)
     if word == "palette" or word == "tags" then
         local appearance, palette_set, tags_set, answer =
             engine.appearance_answer(word, argument, Brawlhue.appearance)
         Brawlhue.appearance = appearance
-        save_appearance(appearance, palette_set, tags_set)
+        for choice, kept in pairs(engine.kept_choices(appearance, palette_set, tags_set)) do
+            save_text(APPEARANCE_FILE_NAMES[choice], kept)
+        end
         for _, answer_line in ipairs(answer) do
             say(answer_line.text)
         end
