@@ -406,9 +406,10 @@ class Client:
     def lines(self):
         return parse_dump(self.lua("return dump_lines()"))
 
-    def wait_for(self, text, limit=LIMIT):
-        """Waits until a shown line holds text; its number."""
-        return int(self.lua("return find_line(%s)" % lua_string(text), limit=limit))
+    def wait_for(self, text, limit=LIMIT, after=0):
+        """Waits until a shown line after the first `after` holds text; its number."""
+        return int(self.lua("return find_line(%s, %d)" % (lua_string(text), after + 1),
+                            limit=limit))
 
     def output(self):
         with open(os.path.join(self.folder, "mushclient.log"), "rb") as f:
