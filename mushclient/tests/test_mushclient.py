@@ -300,7 +300,13 @@ class MUSHclientPlugin(unittest.TestCase):
             proxy = Proxy(game.port, RUNS.folder)
             client = RUNS.client("proxy", proxy.port)
             try:
-                return play(client, SESSION), game
+                shown = play(client, SESSION)
+                proxy.close()
+                try:
+                    RUNS.made["cut proxy"] = (play_cut_through_proxy(client), None)
+                except Exception as failure:  # pylint: disable=broad-except
+                    RUNS.made["cut proxy"] = (None, failure)
+                return shown, game
             finally:
                 client.kill()
                 proxy.close()
