@@ -257,9 +257,12 @@ local line_ended = true -- the last packet ended a line: nothing of the game's i
 -- proxy's hold; MUSHclient's own timers cannot wait less than 0.1 s, so its ticks (25 a second,
 -- whatever the timer settings) let it go, through Simulate, which MUSHclient reads as the game's
 -- bytes: they come back through OnPluginPacketReceived, which passes them on untouched.
+-- MUSHclient may tick while the rest is already waiting to be read (a slow machine shows the
+-- packet it read for longer than the hold): only a whole tick without a packet lets it go.
 
 local HOLD_SECONDS = 0.02
 local held_since = nil -- when the held text last grew; nil while nothing is held
+local quiet_ticks = 0 -- ticks since the last packet
 local releasing = false
 
 -- What earlier packets left unsent, in the game's order: the held text, then the bytes of an
@@ -321,6 +324,7 @@ function OnPluginPacketReceived(packet)
     if releasing then
         return packet
     end
+    quiet_ticks = 0
     if #unsaid > 0 and line_ended then
         pcall(say_failures)
     end
@@ -328,8 +332,11 @@ function OnPluginPacketReceived(packet)
 end
 
 function OnPluginTick()
-    if held_since and utils.timer() - held_since >= HOLD_SECONDS then
-        release_held()
+    if held_since then
+        quiet_ticks = quiet_ticks + 1
+        if quiet_ticks >= 2 and utils.timer() - held_since >= HOLD_SECONDS then
+            release_held()
+        end
     end
 end
 
