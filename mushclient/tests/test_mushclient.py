@@ -294,7 +294,10 @@ class MUSHclientPlugin(unittest.TestCase):
             game.writes = cut_writes()
             proxy = None
             if name == "proxy":
-                proxy = Proxy(game.port, RUNS.folder, hold_ms=int(CUT_HOLD * 1000))
+                # A state of its own: the proxy run ends with colouring off.
+                folder = os.path.join(RUNS.folder, "cut-proxy-state")
+                os.makedirs(folder, exist_ok=True)
+                proxy = Proxy(game.port, folder, hold_ms=int(CUT_HOLD * 1000))
                 client = RUNS.client("cut-proxy", proxy.port)
             else:
                 client = RUNS.client("cut-" + name, game.port, plugins=[held_plugin(RUNS.folder)])
