@@ -46,6 +46,15 @@ class ConnectionTest : public HostedPluginTest {
             host_.RemoveVariable(session, name, kFlagClass);
         }
     }
+    // Session 5, opened with the flag and both choices stored.
+    SessionId SessionStoring(std::u16string_view flag, std::u16string_view palette,
+                             std::u16string_view tags) {
+        const SessionId session = host_.OpenSession(5);
+        StoreFlag(session, flag);
+        StoreOrRemove(session, kPaletteName, palette);
+        StoreOrRemove(session, kTagsName, tags);
+        return session;
+    }
 };
 
 constexpr HostOperation kCount = HostOperation::kCount;
@@ -204,10 +213,7 @@ TEST_F(ConnectionTest, ConnectReadsTheStoredAppearanceAndCreatesNothing) {
 // A host that fails to give a choice: that choice is its default, the other is still read, and
 // the connect answers as it does without choices.
 TEST_F(ConnectionTest, AFailedAppearanceReadLeavesThatChoiceAtItsDefault) {
-    const SessionId session = host_.OpenSession(5);
-    StoreFlag(session, u"True");
-    host_.SetVariable(session, kPaletteName, kFlagClass, u"colourblind", u"colourblind");
-    host_.SetVariable(session, kTagsName, kFlagClass, u"True", u"True");
+    const SessionId session = SessionStoring(u"True", u"colourblind", u"True");
     // The flag's own reads come first: GetVariable twice, Value once.
     const struct {
         HostOperation operation;
@@ -232,10 +238,7 @@ TEST_F(ConnectionTest, AFailedAppearanceReadLeavesThatChoiceAtItsDefault) {
 
 // The choices are read only once the flag has loaded: a connect that fails keeps them too.
 TEST_F(ConnectionTest, AnUnreadableFlagLeavesTheAppearanceAsItWas) {
-    const SessionId session = host_.OpenSession(5);
-    StoreFlag(session, u"yes");
-    host_.SetVariable(session, kPaletteName, kFlagClass, u"classic", u"classic");
-    host_.SetVariable(session, kTagsName, kFlagClass, u"False", u"False");
+    SessionStoring(u"yes", u"classic", u"False");
     for (const Appearance before : {Appearance{kColourblind, true}, Appearance{kColourblind}}) {
         SetAppearance(before);
         SetColouring(true);
