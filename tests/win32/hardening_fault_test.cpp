@@ -63,9 +63,10 @@ const Scenario kScenarios[] = {
     {"empty command", u"True", false, std::nullopt, CommandCall(u"")},
     {"other identifier", u"True", false, std::nullopt, CommandCall(u"on", 7)},
     {"negative identifier", u"True", true, std::nullopt, CommandCall(u"help", -20351)},
-    {"palette", u"True", true, std::nullopt, CommandCall(u"palette colourblind")},
+    // Choices that store and confirm, yet leave the probe's own hit as the default colours it.
+    {"palette", u"True", true, std::nullopt, CommandCall(u"palette Classic")},
     {"palette list", u"True", false, std::nullopt, CommandCall(u"Palette")},
-    {"tags", u"False", false, std::nullopt, CommandCall(u"tags ON")},
+    {"tags", u"False", false, std::nullopt, CommandCall(u"tags OFF")},
 };
 
 // How many sessions stand before the one the call names: the lookup loop runs longer behind
