@@ -34,20 +34,11 @@ std::string Narrow(std::wstring_view text) {
 
 constexpr std::wstring_view kPaletteOption = L"--palette";
 
-std::string PaletteList() {
-    std::string names;
-    for (const Palette& palette : kPalettes) {
-        names += names.empty() ? "" : ", ";
-        names.append(palette.name.begin(), palette.name.end());  // ASCII
-    }
-    return names;
-}
-
 // The palette of that name, letter case ignored; nothing, with error set, when there is none.
 std::optional<PaletteIndex> PaletteNamed(std::wstring_view name, std::string& error) {
     const PaletteIndex palette = FindPalette(std::u16string(name.begin(), name.end()));
     if (palette == kNoPalette) {
-        error = "unknown palette '" + Narrow(name) + "'; the palettes are " + PaletteList();
+        error = "unknown palette '" + Narrow(name) + "'; the palettes are " + PaletteNameList();
         return std::nullopt;
     }
     return palette;
@@ -73,7 +64,7 @@ std::optional<ReplayOptions> ParseReplayOptions(std::span<const std::wstring_vie
         } else if (argument == kPaletteOption || argument.starts_with(L"--palette=")) {
             const bool separate = argument == kPaletteOption;
             if (separate && i + 1 == arguments.size()) {
-                error = "--palette needs a name; the palettes are " + PaletteList();
+                error = "--palette needs a name; the palettes are " + PaletteNameList();
                 return std::nullopt;
             }
             options.palette = PaletteNamed(

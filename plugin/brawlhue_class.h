@@ -59,9 +59,9 @@ class BrawlhueClass final
     com::ComRef<HostSession> FindSession(LONG H) const;
     void LoadEnabledFlag(HostSession* session);
     void SaveEnabledFlag(HostSession* session) const;
-    // The palette and the spoken tags stored in the session; a value that cannot be read leaves
-    // its default. Only exhausted memory fails it.
-    void LoadAppearance(HostSession& session);
+    // The palette and the spoken tags stored in the session; a value that cannot be read, for
+    // whatever reason, leaves its default.
+    void LoadAppearance(HostSession& session) noexcept;
     // Stores the one choice that a palette or tags command made.
     void SaveAppearanceChoice(HostSession* session, SubCommand choice) const;
 

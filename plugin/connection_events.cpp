@@ -66,10 +66,9 @@ void StoreVariableText(HostSession& session, std::u16string_view name, std::u16s
                                       class_name.get(), variable.put()));
 }
 
-// The variable's text, or nothing when it is missing or the host fails to give it: an
-// appearance choice is a nicety that never stops a connect. Exhausted memory is passed on, as
-// everywhere.
-std::optional<UniqueBstr> StoredTextIfAny(HostSession& session, std::u16string_view name) {
+// The variable's text, or nothing when it is missing or cannot be read, whatever the reason
+// (exhausted memory included): an appearance choice is a nicety that never stops a connect.
+std::optional<UniqueBstr> StoredTextIfAny(HostSession& session, std::u16string_view name) noexcept {
     try {
         const ComRef<HostVariable> variable = FindVariable(session, name);
         if (!variable) {
@@ -78,16 +77,16 @@ std::optional<UniqueBstr> StoredTextIfAny(HostSession& session, std::u16string_v
         UniqueBstr value;
         ThrowIfFailed(variable->get_Value(value.put()));
         return value;
-    } catch (const com::HResultError&) {
+    } catch (...) {
         return std::nullopt;
     }
 }
 
 // Read like the colouring flag, but a text that is no boolean means off.
-bool TagsFromText(BSTR text) {
+bool TagsFromText(BSTR text) noexcept {
     try {
         return BooleanFromText(text) != VARIANT_FALSE;
-    } catch (const com::HResultError&) {
+    } catch (...) {
         return false;
     }
 }
@@ -136,7 +135,7 @@ void BrawlhueClass::SaveEnabledFlag(HostSession* session) const {
 }
 
 // Missing variables are not created: a choice is stored only when the player makes one.
-void BrawlhueClass::LoadAppearance(HostSession& session) {
+void BrawlhueClass::LoadAppearance(HostSession& session) noexcept {
     Appearance stored;
     if (const std::optional<UniqueBstr> name = StoredTextIfAny(session, kPaletteName)) {
         if (const PaletteIndex palette = FindPalette(name->view()); palette != kNoPalette) {
