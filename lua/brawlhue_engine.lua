@@ -761,9 +761,88 @@ function M.classify(message)
     return found and CASCADE[found].test or nil
 end
 
--- The line as the plug-in rebuilds it (the reset, the prompts, the message in its colour, the
--- reset), or nil when it stays exactly as received. Colouring is off only when enabled is false.
-function M.filter(line, enabled)
+-- ---- Palettes and spoken tags ----------------------------------------------------------------
+-- An appearance is { palette = NAME, tags = BOOLEAN }, the palette by its listed name.
+
+local PALETTES = {}
+M.palette_names = {}
+for index, palette in ipairs(tables.palettes) do
+    M.palette_names[index] = palette.name
+    PALETTES[palette.name] = { index = index, sequences = palette.sequences }
+end
+-- A new table each time: the clients keep and change theirs.
+function M.default_appearance()
+    return { palette = M.palette_names[1], tags = false }
+end
+
+-- The listed name of the palette so called, letter case ignored (ASCII letters alone: the names
+-- are ASCII); nil for none. Blanks count.
+function M.find_palette(name)
+    local lowered = name:gsub("[A-Z]", lower)
+    return PALETTES[lowered] and lowered or nil
+end
+
+-- A client keeps the tags as the plug-in keeps its flag.
+local TAGS_TEXTS = { [true] = "True", [false] = "False" }
+
+-- The palette and the tags as a client keeps them: read(choice) gives, for "palette" and "tags",
+-- the text kept (nil when never saved) and where it is kept, in words for the player. The palette
+-- is a name in any letter case, the tags "True" or "False". A text that is neither counts as the
+-- default and is told (tell(notice)) once for as long as the engine runs: a client writes a
+-- choice only when a command sets it, so such a text stays until then.
+local said_notices = {}
+function M.saved_appearance(read, tell)
+    local appearance = M.default_appearance()
+    local function unreadable(text, where, meaning)
+        local notice = "Brawlhue: the saved choice " .. where .. " could not be read; " .. meaning
+            .. "."
+        if not said_notices[notice .. "\0" .. text] then
+            said_notices[notice .. "\0" .. text] = true
+            tell(notice)
+        end
+    end
+    local palette, where = read("palette")
+    local found = palette and M.find_palette(palette)
+    if found then
+        appearance.palette = found
+    elseif palette then
+        unreadable(palette, where, "the palette is " .. appearance.palette)
+    end
+    local tags
+    tags, where = read("tags")
+    if tags == TAGS_TEXTS[true] or tags == TAGS_TEXTS[false] then
+        appearance.tags = tags == TAGS_TEXTS[true]
+    elseif tags then
+        unreadable(tags, where, "spoken tags are " .. (appearance.tags and "on" or "off"))
+    end
+    return appearance
+end
+
+-- The texts a client keeps after a palette or tags command, by choice ("palette", "tags"): only
+-- what the command set, as saved_appearance reads it back.
+function M.kept_choices(appearance, palette_set, tags_set)
+    return { palette = palette_set and appearance.palette or nil,
+        tags = tags_set and TAGS_TEXTS[appearance.tags] or nil }
+end
+
+-- What goes in front of a message of the row: the palette's sequence for the row's outcome, and
+-- with tags the outcome's word and its separator ("" without).
+function M.opening_parts(row, appearance)
+    local palette = assert(PALETTES[appearance.palette], "no such palette")
+    local tag = appearance.tags
+        and tables.spoken_tags[row.outcome] .. tables.spoken_tag_separator or ""
+    return palette.sequences[row.outcome], tag
+end
+
+function M.opening(row, appearance)
+    local sequence, tag = M.opening_parts(row, appearance)
+    return sequence .. tag
+end
+
+-- The line as the plug-in rebuilds it (the reset, the prompts, the opening, the message, the
+-- reset), or nil when it stays exactly as received. Colouring is off only when enabled is false;
+-- without an appearance the default one colours.
+function M.filter(line, enabled, appearance)
     if enabled == false then
         return nil
     end
@@ -771,7 +850,8 @@ function M.filter(line, enabled)
     if not row then
         return nil
     end
-    return M.reset .. sub(line, 1, prompt_bytes) .. row.sequence .. sub(line, prompt_bytes + 1)
+    local opening = appearance and M.opening(row, appearance) or row.sequence
+    return M.reset .. sub(line, 1, prompt_bytes) .. opening .. sub(line, prompt_bytes + 1)
         .. M.reset
 end
 
@@ -798,6 +878,51 @@ function M.find_sub_command(text)
         end
     end
     return nil
+end
+
+-- A command text's sub-command and, for palette and tags, what follows its word (blanks at
+-- either end removed). The text is what follows the command word, or the whole line with it in
+-- front. Palette and tags count only as the first word; any other text is searched as
+-- find_sub_command searches it.
+local function first_word(text)
+    local word, rest = text:match("^[ \t]*([^ \t]*)(.*)$")
+    return (word:gsub("[A-Z]", lower)), rest:match("^[ \t]*(.-)[ \t]*$")
+end
+
+function M.parse_command(text)
+    local word, rest = first_word(text)
+    if word == command.command_word then
+        word, rest = first_word(rest)
+    end
+    if word == command.palette_word or word == command.tags_word then
+        return word, rest
+    end
+    return M.find_sub_command(text), nil
+end
+
+-- What a palette or tags command leaves and says: the appearance after it, whether the player
+-- named a palette, whether the tags were switched (each a choice to keep), and the answer's lines
+-- ({ text, colour } each).
+function M.appearance_answer(word, argument, appearance)
+    local answers = command.answers
+    local after = { palette = appearance.palette, tags = appearance.tags }
+    if word == command.palette_word then
+        if argument == "" then
+            return after, false, false, answers.palette_list[PALETTES[appearance.palette].index]
+        end
+        local found = M.find_palette(argument)
+        if not found then
+            return after, false, false, answers.unknown_palette
+        end
+        after.palette = found
+        return after, true, false, answers.palette_set[PALETTES[found].index]
+    end
+    local switch = argument:gsub("[A-Z]", lower)
+    if switch == "on" or switch == "off" then
+        after.tags = switch == "on"
+        return after, false, true, after.tags and answers.tags_on or answers.tags_off
+    end
+    return after, false, false, appearance.tags and answers.tags_are_on or answers.tags_are_off
 end
 
 -- The lines answering the sub-command ({ text, colour } each, the closing empty line included),

@@ -12,6 +12,8 @@
 #include "engine/category_tables.h"
 #include "engine/colorizer.h"
 #include "engine/colour_codes.h"
+#include "engine/palettes.h"
+#include "engine/spoken_tags.h"
 #include "filter/prompt_forms.h"
 
 namespace {
@@ -73,10 +75,48 @@ void WriteCascade(std::ostream& out) {
             << ", foreground = " << Quoted(row.foreground)
             << ", background = " << Quoted(row.background)
             << ", attribute = " << Quoted(row.attribute)
-            << ", sequence = " << Quoted(opening.view()) << " },\n";
+            << ", sequence = " << Quoted(opening.view())
+            << ", outcome = " << IndexOf(row.outcome) + 1 << " },\n";
     }
     out << "  },\n"
         << "  reset = " << Quoted(kResetSequence) << ",\n";
+}
+
+// The Lua engine builds an opening as the palette's sequence, then with tags the tag and its
+// separator; a C++ opening made otherwise must stop the build rather than differ in Lua.
+std::u16string LuaOpening(Outcome outcome, Appearance appearance) {
+    std::u16string opening(PaletteSequence(appearance.palette, outcome).view());
+    if (appearance.tags) {
+        opening += kSpokenTags[IndexOf(outcome)];
+        opening += kSpokenTagSeparator;
+    }
+    return opening;
+}
+
+void WriteAppearance(std::ostream& out) {
+    out << "  -- Outcomes are numbered in this order: own success, own failure, lands on you,\n"
+        << "  -- misses you, special event. The first palette is the default.\n"
+        << "  palettes = {\n";
+    for (std::size_t index = 0; index < kPalettes.size(); ++index) {
+        out << "    { name = " << Quoted(kPalettes[index].name) << ", sequences = { ";
+        for (std::size_t outcome = 0; outcome < kOutcomeCount; ++outcome) {
+            const auto palette = static_cast<PaletteIndex>(index);
+            const auto which = static_cast<Outcome>(outcome);
+            for (const bool tags : {false, true}) {
+                if (OpeningFor(which, {palette, tags}).view() !=
+                    LuaOpening(which, {palette, tags})) {
+                    throw std::runtime_error("an opening is not the sequence and the tag");
+                }
+            }
+            out << Quoted(PaletteSequence(palette, which).view()) << ", ";
+        }
+        out << "} },\n";
+    }
+    out << "  },\n  spoken_tags = { ";
+    for (std::u16string_view tag : kSpokenTags) {
+        out << Quoted(tag) << ", ";
+    }
+    out << "},\n  spoken_tag_separator = " << Quoted(kSpokenTagSeparator) << ",\n";
 }
 
 void WritePromptForms(std::ostream& out) {
@@ -101,6 +141,60 @@ void WriteAnswer(std::ostream& out, std::string_view name, SubCommand found, boo
     out << "},\n";
 }
 
+void WriteLines(std::ostream& out, std::u16string_view text) {
+    // The three lines of every palette and tags answer: the text framed by empty lines.
+    out << "{ ";
+    for (std::u16string_view line : {std::u16string_view(), text, std::u16string_view()}) {
+        out << "{ text = " << Quoted(line) << ", colour = " << kCommandLineColour << " }, ";
+    }
+    out << "}";
+}
+
+// Each answer as the C++ command gives it, for every state that changes its text.
+void WriteAppearanceAnswers(std::ostream& out) {
+    const auto answer = [](std::u16string_view command, Appearance current) {
+        return AnswerAppearanceCommand(ParseCommand(command), current).text;
+    };
+    out << "      -- By palette index: the list with that palette in use, and that palette set.\n"
+        << "      palette_list = { ";
+    for (std::size_t index = 0; index < kPalettes.size(); ++index) {
+        WriteLines(out, answer(kPaletteWord, {static_cast<PaletteIndex>(index), false}));
+        out << ", ";
+    }
+    out << "},\n      palette_set = { ";
+    for (const Palette& palette : kPalettes) {
+        WriteLines(out,
+                   answer(std::u16string(kPaletteWord) + u" " + std::u16string(palette.name), {}));
+        out << ", ";
+    }
+    out << "},\n      unknown_palette = ";
+    const ParsedCommand unknown{SubCommand::kPalette, u"no palette"};
+    if (FindPalette(unknown.argument) != kNoPalette) {
+        throw std::runtime_error("the unknown palette's stand-in is a palette");
+    }
+    WriteLines(out, AnswerAppearanceCommand(unknown, {}).text);
+    const std::u16string tags(kTagsWord);
+    out << ",\n      tags_on = ";
+    WriteLines(out, answer(tags + u" on", {}));
+    out << ",\n      tags_off = ";
+    WriteLines(out, answer(tags + u" off", {}));
+    out << ",\n      tags_are_on = ";
+    WriteLines(out, answer(tags, {kClassicPalette, true}));
+    out << ",\n      tags_are_off = ";
+    WriteLines(out, answer(tags, {kClassicPalette, false}));
+    out << ",\n";
+}
+
+// The word the players type, which a command text may begin with. The command keeps it to
+// itself; what it parses shows it is this one.
+std::u16string_view CheckedCommandWord() {
+    constexpr std::u16string_view kWord = u"#brawlhue";
+    if (ParseCommand(std::u16string(kWord) + u" tags").sub_command != SubCommand::kTags) {
+        throw std::runtime_error("the command word is not the command's");
+    }
+    return kWord;
+}
+
 void WriteCommand(std::ostream& out) {
     out << "  command = {\n"
         << "    -- Looked for in this order, letter case ignored, anywhere in the text.\n"
@@ -109,6 +203,10 @@ void WriteCommand(std::ostream& out) {
         out << Quoted(word) << ", ";
     }
     out << "},\n"
+        << "    -- Counted only as the first word after the command's.\n"
+        << "    command_word = " << Quoted(CheckedCommandWord()) << ",\n"
+        << "    palette_word = " << Quoted(kPaletteWord) << ",\n"
+        << "    tags_word = " << Quoted(kTagsWord) << ",\n"
         << "    answers = {\n";
     WriteAnswer(out, "help", SubCommand::kHelp, true);
     WriteAnswer(out, "enabled", SubCommand::kStatus, true);
@@ -116,6 +214,7 @@ void WriteCommand(std::ostream& out) {
     WriteAnswer(out, "on", SubCommand::kOn, true);
     WriteAnswer(out, "off", SubCommand::kOff, true);
     WriteAnswer(out, "unknown", SubCommand::kNone, true);
+    WriteAppearanceAnswers(out);
     out << "    },\n  },\n";
 }
 
@@ -133,6 +232,7 @@ std::string Module() {
         << ",\n";
     WriteTests(out);
     WriteCascade(out);
+    WriteAppearance(out);
     WritePromptForms(out);
     WriteCommand(out);
     out << "}\n";

@@ -1,6 +1,7 @@
 -- Brawlhue in MUSHclient: colours the game's combat lines, answers #brawlhue, greets at connect
--- and keeps the on/off choice per world. build_plugin.py puts the engine in front of this file
--- as the local `engine` (lua/brawlhue_engine.lua round the tables written from the C++ engine).
+-- and keeps the on/off, palette and spoken tags choices per world. build_plugin.py puts the
+-- engine in front of this file as the local `engine` (lua/brawlhue_engine.lua round the tables
+-- written from the C++ engine).
 --
 -- The colours go into the game's bytes before MUSHclient reads them (OnPluginPacketReceived),
 -- exactly where brawlhue-proxy puts them: MUSHclient then shows a coloured line as it shows the
@@ -13,11 +14,13 @@ local byte, char, find, sub, lower, gsub = string.byte, string.char, string.find
 local concat = table.concat
 
 local CHOICE_VARIABLE = "MeleeEnabled"
+local APPEARANCE_VARIABLES = { palette = "MeleePalette", tags = "MeleeTags" }
 -- The plug-in's own texts for the flag.
 local TRUE_TEXT, FALSE_TEXT = "True", "False"
 local COMMAND_WORD = "#brawlhue"
 
 local enabled = true
+local appearance = engine.default_appearance()
 
 -- ---- Saying things ---------------------------------------------------------------------------
 
@@ -65,6 +68,23 @@ local function load_choice()
     say("Brawlhue: the saved choice (" .. value .. ") could not be read; colouring is on.")
     save_choice(true)
     return true
+end
+
+-- The saved palette and tags; the default's where never set or unreadable.
+local function load_appearance()
+    return engine.saved_appearance(function(choice)
+        local value = GetVariable(APPEARANCE_VARIABLES[choice])
+        return value, APPEARANCE_VARIABLES[choice] .. " (" .. tostring(value) .. ")"
+    end, say)
+end
+
+local function save_appearance(palette_set, tags_set)
+    for choice, kept in pairs(engine.kept_choices(appearance, palette_set, tags_set)) do
+        SetVariable(APPEARANCE_VARIABLES[choice], kept)
+    end
+    if palette_set or tags_set then
+        SaveState()
+    end
 end
 
 -- ---- The game's bytes ------------------------------------------------------------------------
@@ -144,7 +164,7 @@ local function end_line()
             -- What is shown of the prompt stays; the reset comes after it, as from the proxy.
             put(RESET)
             put(telnet_text(sub(body, sent + 1, prompt_bytes)))
-            put(row.sequence)
+            put(engine.opening(row, appearance))
             put(telnet_text(sub(body, prompt_bytes + 1)))
             put(RESET)
             put(sub(line, #body + 1))
@@ -276,7 +296,17 @@ local function command_text(typed)
 end
 
 local function answer(text)
-    local word = engine.find_sub_command(text)
+    local word, argument = engine.parse_command(text)
+    if word == "palette" or word == "tags" then
+        local palette_set, tags_set, lines
+        appearance, palette_set, tags_set, lines =
+            engine.appearance_answer(word, argument, appearance)
+        save_appearance(palette_set, tags_set)
+        for _, answer_line in ipairs(lines) do
+            say(answer_line.text)
+        end
+        return
+    end
     if (word == "on" or word == "off") and enabled ~= (word == "on") then
         enabled = word == "on"
         save_choice(enabled)
@@ -360,6 +390,7 @@ function OnPluginConnect()
     local ok, failure = pcall(function()
         say(engine.banner)
         enabled = load_choice()
+        appearance = load_appearance()
     end)
     if not ok then
         report(failure)
@@ -367,10 +398,11 @@ function OnPluginConnect()
 end
 
 function OnPluginInstall()
-    local ok, choice = pcall(load_choice)
-    if ok then
-        enabled = choice
-    else
-        report(choice)
+    local ok, failure = pcall(function()
+        enabled = load_choice()
+        appearance = load_appearance()
+    end)
+    if not ok then
+        report(failure)
     end
 end

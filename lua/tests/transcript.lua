@@ -1,8 +1,11 @@
--- lua5.1 transcript.lua ENGINE TABLES filter|explain FILE: the brawlhue command's two outputs,
--- made by the Lua engine, for comparison with the command's own. Lines end at LF; a CR before
--- the LF belongs to the ending, which a line keeps.
-local engine_path, tables_path, mode, path = ...
+-- lua5.1 transcript.lua ENGINE TABLES filter|explain FILE [PALETTE [tags]]: the brawlhue
+-- command's two outputs, made by the Lua engine, for comparison with the command's own; with a
+-- palette (any letter case) and tags as `brawlhue --palette PALETTE [--tags]` makes them. Lines
+-- end at LF; a CR before the LF belongs to the ending, which a line keeps.
+local engine_path, tables_path, mode, path, palette, tags = ...
 local engine = assert(loadfile(engine_path))(dofile(tables_path))
+local appearance = palette
+    and { palette = assert(engine.find_palette(palette), palette), tags = tags == "tags" }
 
 local file = assert(io.open(path, "rb"))
 local data = file:read("*a")
@@ -28,7 +31,7 @@ while at <= size do
     if mode == "explain" then
         out[count] = engine.explain(body) .. "\n"
     else
-        out[count] = (engine.filter(body) or body) .. ending
+        out[count] = (engine.filter(body, true, appearance) or body) .. ending
     end
 end
 io.write(table.concat(out))

@@ -1,8 +1,9 @@
 """The Mudlet package in a real Mudlet 4.18.5, against what the same Mudlet shows through
 brawlhue-proxy: one table of game lines played both ways must show identically, character by
 character (foreground, background, bold flag), prompts included, and so must the answers to
-#brawlhue typed in the input line. Also: #brawlhue never reaches the game, the choice survives a
-restart, a corrupt saved choice, and a line that makes the trigger fail.
+#brawlhue typed in the input line, palette and tags among them. Also: #brawlhue never reaches the
+game, the choices survive a restart (the palette and tags shown as the proxy shows them with the
+same choice), corrupt saved choices, and a line that makes the trigger fail.
 
 Needs the Mudlet sources (MUDLET_SOURCES, by default ../shared/mudlet beside the clone), the
 package (BRAWLHUE_MUDLET_PACKAGE, by default the newest dist/Brawlhue-*.mpackage) and the proxy
@@ -23,7 +24,8 @@ PROMPT = "* HP:Healthy SP:Full MV:Fresh > "
 FAULT_MARK = "Draghkar"  # the one line the broken engine fails on
 
 # What the game sends, each item one write: the sample session, prompts ended by GA with the
-# message written after them, the game's own colours, text beyond ASCII and beyond the BMP.
+# message written after them, the game's own colours (over the opening's, in the message), text
+# beyond ASCII and beyond the BMP.
 CHUNKS = ([(FIRST_LINE + "\r\n").encode()] + session_lines() + [
     prompt_with_ga(PROMPT), b"You slash a Trolloc's body very hard.\r\n",
     prompt_with_ga(PROMPT), b"Lan says 'They flank us.'\r\n",
@@ -32,6 +34,9 @@ CHUNKS = ([(FIRST_LINE + "\r\n").encode()] + session_lines() + [
     b"You slash a " + FAULT_MARK.encode() + b"'s body very hard.\r\n",
     b"\x1b[31mYou slash a Trolloc's body very hard.\x1b[0m\r\n",
     b"You slash \x1b[1;33ma Trolloc\x1b[0m's body very hard.\r\n",
+    b"You slash \x1b[33ma Trolloc\x1b[0m's body very hard.\r\n",
+    b"You slash \x1b[45ma Trolloc\x1b[0m's body very hard.\r\n",
+    b"You slash \x1b[1ma Trolloc\x1b[0m's body very hard.\r\n",
     b"\x1b[32mLan says 'Green words.'\x1b[0m\r\n",
     b"\x1b[1;36;40mYou pierce a Trolloc's right arm, drawing black blood.\x1b[0m\r\n",
     "You slash Élaida's body very hard.\r\n".encode(),
@@ -40,7 +45,13 @@ CHUNKS = ([(FIRST_LINE + "\r\n").encode()] + session_lines() + [
     (LAST_LINE + "\r\n").encode(),
 ])
 COMMANDS = ["#brawlhue help", "#brawlhue status", "#brawlhue off", "#brawlhue status",
-            "#BRAWLHUE On", "#brawlhue what", "#brawlhue status"]
+            "#BRAWLHUE On", "#brawlhue what", "#brawlhue status",
+            "#brawlhue palette", "#brawlhue Palette ColourBlind", "#brawlhue palette",
+            "#brawlhue palette rainbow", "#brawlhue tags", "#brawlhue TAGS on", "#brawlhue tags",
+            "#brawlhue tags maybe"]
+# A choice other than the default, as the proxy takes it and as the player types it.
+APPEARANCE_OPTIONS = ["--palette", "colourblind", "--tags"]
+APPEARANCE_COMMANDS = ["#brawlhue palette colourblind", "#brawlhue tags on"]
 
 
 def package_path():
@@ -176,6 +187,40 @@ class MudletPackage(unittest.TestCase):
                          "one line more than with a valid file:\n" +
                          "\n".join(describe(line) for line in before_table(shown)))
 
+    def test_palette_and_tags_survive_restart_and_corrupt_files(self):
+        """Set by commands, the palette and the tags are saved in files of their own, and after a
+        restart the game's lines show as the proxy shows them with the same choice. Files that
+        hold junk are said (one line each), count as the default and stay as they are."""
+        through_proxy, _ = self.run_once("proxy appearance", through_proxy=True,
+                                         proxy_options=APPEARANCE_OPTIONS)
+        profile = os.path.join(self.folder.name, "appearance-profile")
+        play(self.mudlet, CHUNKS, package=self.package, profile_dir=profile)
+        before_commands = snapshot(profile)
+        play(self.mudlet, CHUNKS, commands=APPEARANCE_COMMANDS, package=self.package,
+             profile_dir=profile)
+        saved = snapshot(profile)
+        added = sorted(set(saved) - set(before_commands))
+        self.assertEqual(len(added), 2, "the files the two commands added: %s" % added)
+        self.assertEqual({name: saved[name] for name in before_commands}, before_commands)
+
+        shown, _ = play(self.mudlet, CHUNKS, package=self.package, profile_dir=profile)
+        self.assertShownEqual(table_part(shown), table_part(through_proxy),
+                              "after a restart with colourblind and tags")
+        before_valid = before_table(shown)
+
+        junk = b"\x00not a saved choice\xff\n"
+        for name in added:
+            with open(os.path.join(profile, name), "wb") as f:
+                f.write(junk)
+        shown, _ = play(self.mudlet, CHUNKS, package=self.package, profile_dir=profile)
+        self.assertShownEqual(table_part(shown), table_part(self.package_run()[0]),
+                              "with corrupt saved palette and tags")
+        self.assertEqual(len(before_table(shown)), len(before_valid) + 2,
+                         "one line more for each corrupt file:\n" +
+                         "\n".join(describe(line) for line in before_table(shown)))
+        self.assertEqual({name: snapshot(profile)[name] for name in added},
+                         {name: junk for name in added})
+
     def test_a_line_that_makes_the_trigger_fail(self):
         """Only the marked line fails: it stays as it came, one line (wherever the package
         puts it) says what failed, and the lines after it are coloured again."""
@@ -219,14 +264,15 @@ class MudletPackage(unittest.TestCase):
 
 
 def snapshot(folder):
-    """Every file of a profile folder with its bytes, but Mudlet's saved XML and the game's
-    address, which every run writes anew."""
+    """Every file of a profile folder with its bytes, but Mudlet's saved XML and map and the
+    game's address, which runs write anew."""
     result = {}
     for base, _, files in os.walk(folder):
         for name in files:
             path = os.path.join(base, name)
             relative = os.path.relpath(path, folder)
-            if relative.startswith("current" + os.sep) or relative in ("url", "port", "encoding"):
+            if relative.startswith(("current" + os.sep, "map" + os.sep)) or \
+                    relative in ("url", "port", "encoding"):
                 continue
             with open(path, "rb") as f:
                 result[relative] = f.read()

@@ -1,8 +1,9 @@
 """The MUSHclient plugin in a real MUSHclient 5.06, against what the same MUSHclient shows through
 brawlhue-proxy: one table of game writes played both ways must show identically, line by line
 and style run by style run (foreground, background, bold flag), and so must the answers to
-#brawlhue typed for real, with speed walking on and off. Also: the command never reaches the
-game, the choice survives a restart with the same world, a compressed game, and engine failures
+#brawlhue typed for real, with speed walking on and off, and the table played again in the
+colourblind palette with spoken tags, chosen by commands. Also: the command never reaches the
+game, the choices survive a restart with the same world, a compressed game, and engine failures
 that lose no line.
 
 Run by mushclient/tests/check, which finds the install and runs this where 32-bit Windows
@@ -67,8 +68,16 @@ TABLE = ([(FIRST_LINE + "\r\n").encode()] + session_writes() + [
     b"A Trolloc tries to hit you, but you dodge the attack.\r\n",
     (LAST_LINE + "\r\n").encode(),
 ])
+# In a list of commands: the game plays its table again.
+REPLAY = None
 COMMANDS = ["#brawlhue help", "#brawlhue status", "#brawlhue off", "#brawlhue status",
-            "#BRAWLHUE On", "#brawlhue nonsense", "#brawlhue status"]
+            "#BRAWLHUE On", "#brawlhue nonsense", "#brawlhue status",
+            "#brawlhue palette", "#brawlhue Palette ColourBlind", "#brawlhue palette",
+            "#brawlhue palette rainbow", "#brawlhue tags", "#brawlhue TAGS on", "#brawlhue tags",
+            "#brawlhue tags maybe"]
+# Each run of the plugin and the proxy: the table in the classic palette, again in colourblind
+# with tags, then with colouring off.
+SESSION = COMMANDS + [REPLAY, "#brawlhue off"]
 # Typed with speed walking on in the plugin's run; the rest with it off.
 SPEED_WALKED = 4
 FAILURE_NOTE = "Brawlhue: a line was left as it came"
@@ -117,19 +126,30 @@ def answers(lines):
 
 
 def play(client, commands, speed_walk_off_at=None):
-    """Waits for the table, types each command for real, each followed by a sync marker, then
-    has the game play the table again; every shown line."""
+    """Waits for the table, types each command for real (or has the game play the table again
+    for REPLAY), each followed by a sync marker, then has the game play the table again; every
+    shown line."""
     client.wait_for(LAST_LINE)
     if speed_walk_off_at is not None:
         assert client.lua("return GetOption('enable_speed_walk')") == "1", "no speed walking"
     for number, command in enumerate(commands):
         if number == speed_walk_off_at:
             client.lua("SetOption('enable_speed_walk', 0) return 'ok'")
-        client.type(command)
+        if command is REPLAY:
+            # The marker's echo is typed text: shown in the middle of the table, it would end
+            # the line then being shown. It waits for the table's end.
+            client.lua("Execute('replay') return 'ok'")
+            shown = 2 + commands[:number].count(REPLAY)
+            wait_until("the table shown %d times" % shown,
+                       lambda: shown_tables(client, shown), pause=1)
+        else:
+            client.type(command)
         client.lua("Execute('sync %d') return 'ok'" % number)
         client.wait_for("sync %d done" % number)
     client.lua("Execute('replay') return 'ok'")
-    return wait_until("the table shown twice", lambda: shown_tables(client, 2), pause=1)
+    count = 2 + commands.count(REPLAY)
+    return wait_until("the table shown %d times" % count, lambda: shown_tables(client, count),
+                      pause=1)
 
 
 def shown_tables(client, count):
@@ -202,19 +222,20 @@ class MUSHclientPlugin(unittest.TestCase):
             proxy = Proxy(game.port, RUNS.folder)
             client = RUNS.client("proxy", proxy.port)
             try:
-                return play(client, COMMANDS + ["#brawlhue off"]), game
+                return play(client, SESSION), game
             finally:
                 client.kill()
                 proxy.close()
         return RUNS.run("proxy", make)
 
     def plugin_run(self):
-        """Ends with colouring off and MUSHclient closed as a player closes it."""
+        """Ends with colourblind, tags, colouring off and MUSHclient closed as a player closes
+        it."""
         def make():
             game = RUNS.game()
             client = RUNS.client("plugin", game.port, plugins=[PLUGIN], speed_walk=True)
             try:
-                lines = play(client, COMMANDS + ["#brawlhue off"], speed_walk_off_at=SPEED_WALKED)
+                lines = play(client, SESSION, speed_walk_off_at=SPEED_WALKED)
                 client.quit()
                 return lines, game
             except BaseException:
@@ -226,16 +247,22 @@ class MUSHclientPlugin(unittest.TestCase):
         through_proxy, game_of_proxy = self.proxy_run()
         with_plugin, game_of_plugin = self.plugin_run()
         proxy_tables, plugin_tables = tables(through_proxy), tables(with_plugin)
-        self.assertEqual(len(proxy_tables), 2, describe(through_proxy))
-        self.assertEqual(len(plugin_tables), 2, describe(with_plugin))
-        for number, what in enumerate(["the table, colouring on", "the table, colouring off"]):
+        self.assertEqual(len(proxy_tables), 3, describe(through_proxy))
+        self.assertEqual(len(plugin_tables), 3, describe(with_plugin))
+        for number, what in enumerate(["the table, colouring on",
+                                       "the table, colourblind with tags",
+                                       "the table, colouring off"]):
             with self.subTest(what):
                 self.assertShownAlike(plugin_tables[number], proxy_tables[number], what)
-        # The comparison means something only if colouring changed what was shown.
-        self.assertNotEqual([line.looks() for line in proxy_tables[0]],
-                            [line.looks() for line in proxy_tables[1]])
+        # The comparison means something only if colouring, and the palette and tags, changed
+        # what was shown.
+        looks = [[line.looks() for line in table] for table in proxy_tables]
+        self.assertNotEqual(looks[0], looks[2])
+        self.assertNotEqual(looks[0], looks[1])
         proxy_answers, plugin_answers = answers(through_proxy), answers(with_plugin)
-        for number, command in enumerate(COMMANDS + ["#brawlhue off"]):
+        for number, command in enumerate(SESSION):
+            if command is REPLAY:
+                continue
             with self.subTest(command=command, speed_walk=number < SPEED_WALKED):
                 self.assertTrue(plugin_answers.get(number))
                 self.assertShownAlike(plugin_answers[number], proxy_answers[number], command)
@@ -243,7 +270,7 @@ class MUSHclientPlugin(unittest.TestCase):
             with self.subTest(game_received=name):
                 received = bytes(game.received)
                 self.assertNotIn(b"#brawlhue", received.lower())
-                for number in range(len(COMMANDS) + 1):
+                for number in range(len(SESSION)):
                     self.assertIn(b"sync %d\r\n" % number, received)
                 self.assertIn(b"replay\r\n", received)
 
@@ -254,8 +281,9 @@ class MUSHclientPlugin(unittest.TestCase):
         self.assertEqual(len(banners), 1, describe(before))
 
     def test_choice_survives_a_restart(self):
-        """The plugin's run ended with colouring off: MUSHclient started again on the same
-        world shows the table uncoloured, says so, and colours again after #brawlhue on."""
+        """The plugin's run ended with colouring off, colourblind and tags: MUSHclient started
+        again on the same world shows the table uncoloured, says so, and after #brawlhue on
+        colours it in colourblind with tags."""
         through_proxy, _ = self.proxy_run()
         self.plugin_run()
         game = RUNS.game()
@@ -265,9 +293,9 @@ class MUSHclientPlugin(unittest.TestCase):
         finally:
             client.kill()
         proxy_tables, shown_tables = tables(through_proxy), tables(shown)
-        self.assertShownAlike(shown_tables[0], proxy_tables[1], "after the restart, off")
+        self.assertShownAlike(shown_tables[0], proxy_tables[2], "after the restart, off")
         self.assertShownAlike(answers(shown)[0], answers(through_proxy)[3], "status when off")
-        self.assertShownAlike(shown_tables[1], proxy_tables[0], "after #brawlhue on")
+        self.assertShownAlike(shown_tables[1], proxy_tables[1], "after #brawlhue on")
 
     def test_compressed_game(self):
         through_proxy, _ = self.proxy_run()
@@ -304,7 +332,7 @@ class MUSHclientPlugin(unittest.TestCase):
         said = [line for line in shown if line.text.startswith(FAILURE_NOTE)]
         self.assertEqual(len(said), 2, describe(shown))
         self.assertIn("boom", said[0].text + said[1].text)
-        coloured, plain = tables(through_proxy)
+        coloured, plain = tables(through_proxy)[0], tables(through_proxy)[-1]
         expected = [plain_line if FAULT_MARK in line.text or BROKEN_MARK in line.text else line
                     for line, plain_line in zip(coloured, plain)]
         shown_table = [line for line in tables(shown)[0] if line not in said]
