@@ -124,13 +124,14 @@ check-win32: guest-image win32
 check-win64: win64
 	$(CTEST) --test-dir $(WIN64) --output-on-failure
 
-# Every suite of make check, in the order they run. tools/check-all runs each one's target, goes
-# on past a failure, and ends on the total of their counts: a suite's runners print CTest's
-# summary or a line "N passed, N failed". Logs: $(NATIVE)/check-logs/SUITE.log.
+# Every suite of make check: CHECK_SUITES in the order they run, then CHECK_32_BIT_SUITES, the
+# suites of the 32-bit Windows programs. Where those run in the emulated machine, they run
+# beside the others instead, at the same time (tools/check-all --beside): the emulator keeps
+# about one processor busy, and one after another the two would take the longest. check-all
+# runs each suite's target, goes on past a failure, and ends on the total of their counts: a
+# suite's runners print CTest's summary or a line "N passed, N failed". Logs:
+# $(NATIVE)/check-logs/SUITE.log.
 CHECK_SUITES := check-native check-sanitize check-fuzz check-deb check-mudlet
-# The suites of the 32-bit Windows programs. Where those run in the emulated machine, these run
-# beside the others, at the same time (tools/check-all --beside): the emulator keeps about one
-# processor busy, and they would take the longest one after another.
 CHECK_32_BIT_SUITES := check-win32 check-win32-checked distcheck check-mushclient
 
 # packages-native first: it brings the python3 that tools/check-all runs on.
