@@ -257,6 +257,19 @@ VERSION := $(shell sed -n 's/^project.Brawlhue VERSION \([0-9.]*\) .*/\1/p' CMak
 # The Mudlet package, which the native build makes: the Windows packages carry it too.
 MPACKAGE := $(NATIVE)/mudlet/Brawlhue-$(VERSION).mpackage
 
+# The palettes' contrast tables in README.md and docs/accessibility.md, measured again; a test
+# fails while they differ from what the palettes measure.
+.PHONY: contrast-tables palette-pictures
+contrast-tables: native
+	$(NATIVE)/bin/brawlhue_palette_contrast --write README.md docs/accessibility.md
+
+# The palettes' pictures in docs/palettes/, drawn again: the sample lines in each palette, and as
+# each colour-vision deficiency sees them.
+palette-pictures:
+	@tools/ensure-packages pictures
+	$(MAKE) --no-print-directory native
+	docs/render-palette-pictures $(NATIVE) docs/palettes
+
 .PHONY: dist distcheck packages-dist packages-distcheck
 
 packages-dist:

@@ -7,15 +7,6 @@ namespace {
 
 constexpr std::string_view kPaletteOption = "--palette";
 
-std::string PaletteList() {
-    std::string names;
-    for (const Palette& palette : kPalettes) {
-        names += names.empty() ? "" : ", ";
-        names.append(palette.name.begin(), palette.name.end());  // ASCII
-    }
-    return names;
-}
-
 // The palette's index; kNoPalette when none has the name.
 PaletteIndex PaletteNamed(std::string_view name) {
     return FindPalette(std::u16string(name.begin(), name.end()));
@@ -51,7 +42,7 @@ std::optional<Options> ParseOptions(std::span<const char* const> arguments, std:
             if (palette == kNoPalette) {
                 error = "unknown palette '";
                 error += name;
-                error += "'; the palettes are " + PaletteList();
+                error += "'; the palettes are " + PaletteNameList();
                 return std::nullopt;
             }
             options.appearance.palette = palette;
@@ -79,7 +70,7 @@ std::optional<Options> ParseOptions(std::span<const char* const> arguments, std:
         }
     }
     if (palette_next) {
-        error = "--palette needs a name; the palettes are " + PaletteList();
+        error = "--palette needs a name; the palettes are " + PaletteNameList();
         return std::nullopt;
     }
     return options;

@@ -8,6 +8,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "engine/colour_codes.h"
@@ -61,6 +62,16 @@ constexpr PaletteIndex FindPalette(std::u16string_view name) noexcept {
         }
     }
     return kNoPalette;
+}
+
+// The palettes' names in order, as the programs' usage errors list them: "classic, colourblind".
+inline std::string PaletteNameList() {
+    std::string names;
+    for (const Palette& palette : kPalettes) {
+        names += names.empty() ? "" : ", ";
+        names.append(palette.name.begin(), palette.name.end());  // ASCII
+    }
+    return names;
 }
 
 constexpr ColourSequence PaletteSequence(PaletteIndex palette, Outcome outcome) noexcept {

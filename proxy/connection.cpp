@@ -85,6 +85,14 @@ asio::awaitable<void> Connection::Run() {
     }
     filter_.set_colouring(colouring);
     filter_.set_save_hook([this](bool on) { state_.Set(game_name_, on); });
+    // The palette and tags are the other way round: --palette and --tags are only for a game
+    // whose player has not chosen them yet, each on its own.
+    const stream::AppearanceChoice stored = state_.StoredAppearance(game_name_);
+    filter_.set_appearance({stored.palette.value_or(options_.appearance.palette),
+                            stored.tags.value_or(options_.appearance.tags)});
+    filter_.set_appearance_save_hook([this](const stream::AppearanceChoice& choice) {
+        state_.SetAppearance(game_name_, choice);
+    });
 
     auto connected = co_await (game_.Connect(options_.connect, kConnectLimit) || stop_.Wait());
     const std::string failure =

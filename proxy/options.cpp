@@ -29,14 +29,18 @@ const std::string_view kUsage =
     "  --hold-ms N          send an unfinished line after N ms without more (default 20)\n"
     "  --no-compress        refuse the game's compression (MCCP)\n"
 #ifdef _WIN32
-    "  --state FILE         where colouring on or off is kept per game (default\n"
-    "                       %LOCALAPPDATA%\\Brawlhue\\proxy-state)\n"
+    "  --state FILE         where colouring on or off, palette and tags are kept per game\n"
+    "                       (default %LOCALAPPDATA%\\Brawlhue\\proxy-state)\n"
 #else
-    "  --state FILE         where colouring on or off is kept per game (default\n"
-    "                       $XDG_STATE_HOME/brawlhue/proxy-state or\n"
+    "  --state FILE         where colouring on or off, palette and tags are kept per game\n"
+    "                       (default $XDG_STATE_HOME/brawlhue/proxy-state or\n"
     "                       ~/.local/state/brawlhue/proxy-state)\n"
 #endif
     "  --off                start every connection with colouring off\n"
+    "  --palette NAME       the colours where no palette is saved for the game: classic\n"
+    "                       (the default) or colourblind\n"
+    "  --tags               where no tags choice is saved for the game, begin each coloured\n"
+    "                       message with a word naming its kind, for screen readers\n"
     "  -h, --help           show this text\n"
     "  -V, --version        show the version\n";
 
@@ -124,7 +128,7 @@ std::optional<Options> ParseOptions(std::span<const char* const> arguments, std:
             return std::nullopt;
         };
         const bool takes_value = name == "--connect" || name == "--listen" || name == "--ca" ||
-                                 name == "--hold-ms" || name == "--state";
+                                 name == "--hold-ms" || name == "--state" || name == "--palette";
         if (inline_value && !takes_value) {
             return Fail(error, "option '" + std::string(name) + "' takes no value");
         }
@@ -152,6 +156,14 @@ std::optional<Options> ParseOptions(std::span<const char* const> arguments, std:
                 options.ca_file = *text;
             } else if (name == "--state") {
                 options.state_file = *text;
+            } else if (name == "--palette") {
+                // Names are ASCII: a byte beyond it, widened, matches none.
+                options.appearance.palette =
+                    FindPalette(std::u16string(text->begin(), text->end()));
+                if (options.appearance.palette == kNoPalette) {
+                    return Fail(error, "unknown palette '" + std::string(*text) +
+                                           "'; the palettes are " + PaletteNameList());
+                }
             } else {
                 unsigned milliseconds = 0;
                 const auto [end, failure] =
@@ -170,6 +182,8 @@ std::optional<Options> ParseOptions(std::span<const char* const> arguments, std:
             options.compression = false;
         } else if (name == "--off") {
             options.start_off = true;
+        } else if (name == "--tags") {
+            options.appearance.tags = true;
         } else if (name == "--help" || name == "-h") {
             options.help = true;
         } else if (name == "--version" || name == "-V") {

@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "engine/colorizer.h"
+
 namespace brawlhue::proxy {
 
 // A host (name or address, without the brackets of an IPv6 address) and a port.
@@ -31,6 +33,7 @@ struct Options {
     bool compression = true;                  // cleared by --no-compress
     std::string state_file;                   // --state: empty means the default
     bool start_off = false;                   // --off
+    Appearance appearance;                    // --palette and --tags
     bool help = false;                        // --help
     bool version = false;                     // --version
 };

@@ -1,5 +1,6 @@
 #include "proxy/state_store.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cstdio>
@@ -28,12 +29,20 @@ namespace fs = std::filesystem;
 
 constexpr std::string_view kHeader =
     "# brawlhue-proxy: colouring True (on) or False (off) for each game address";
+constexpr std::string_view kAppearanceMarker = "#brawlhue-appearance";
+constexpr std::string_view kPaletteKey = "palette=";
+constexpr std::string_view kTagsKey = "tags=";
 
-// One line of the file: an entry (game and flag), or a comment or blank line kept as it is.
+using stream::AppearanceChoice;
+
+// One line of the file: an entry (game and flag), a game's appearance (game and fields, a
+// comment to older proxies), or a comment or blank line kept as it is.
 struct Line {
     std::string text;
     std::string game;
     std::optional<bool> flag;
+    bool appearance = false;
+    std::vector<std::string> fields;
 };
 
 bool EqualsIgnoringCase(std::string_view text, std::string_view lower) {
@@ -49,6 +58,100 @@ bool EqualsIgnoringCase(std::string_view text, std::string_view lower) {
     return true;
 }
 
+// The appearance line's game and fields; nothing for any other line. The fields are the words
+// with '=' at the end of the line; the address is what comes before them.
+std::optional<Line> ParseAppearance(const std::string& text) {
+    if (!text.starts_with(kAppearanceMarker) || text.size() == kAppearanceMarker.size() ||
+        text[kAppearanceMarker.size()] != ' ') {
+        return std::nullopt;
+    }
+    std::string_view rest = std::string_view(text).substr(kAppearanceMarker.size());
+    Line line{text, {}, std::nullopt, true, {}};
+    for (;;) {
+        rest = rest.substr(0, rest.find_last_not_of(' ') + 1);
+        const auto blank = rest.rfind(' ');
+        if (blank == std::string_view::npos || rest.find('=', blank) == std::string_view::npos) {
+            break;
+        }
+        line.fields.emplace(line.fields.begin(), rest.substr(blank + 1));
+        rest = rest.substr(0, blank);
+    }
+    rest.remove_prefix(std::min(rest.size(), rest.find_first_not_of(' ')));
+    if (rest.empty()) {
+        return std::nullopt;
+    }
+    line.game = rest;
+    return line;
+}
+
+// The choice the fields add to choice: a known palette, tags on or off. Other fields say nothing.
+void ReadFields(const std::vector<std::string>& fields, AppearanceChoice& choice) {
+    for (const std::string& field : fields) {
+        const std::string_view text = field;
+        if (text.starts_with(kPaletteKey)) {
+            const std::string_view name = text.substr(kPaletteKey.size());
+            // Names are ASCII: a byte beyond it, widened, matches none.
+            if (const PaletteIndex palette = FindPalette(std::u16string(name.begin(), name.end()));
+                palette != kNoPalette) {
+                choice.palette = palette;
+            }
+        } else if (text.starts_with(kTagsKey)) {
+            const std::string_view value = text.substr(kTagsKey.size());
+            if (EqualsIgnoringCase(value, "on") || EqualsIgnoringCase(value, "off")) {
+                choice.tags = EqualsIgnoringCase(value, "on");
+            }
+        }
+    }
+}
+
+// The fields with the choice made in them: a field it changes is rewritten where it stands, one
+// the line lacks is added at its end.
+void WriteFields(std::vector<std::string>& fields, const AppearanceChoice& choice) {
+    std::string palette;
+    if (choice.palette) {
+        const std::u16string_view name = kPalettes[*choice.palette].name;
+        palette = std::string(kPaletteKey) + std::string(name.begin(), name.end());  // ASCII
+    }
+    const std::string tags =
+        choice.tags ? std::string(kTagsKey) + (*choice.tags ? "on" : "off") : std::string();
+    bool palette_written = palette.empty();
+    bool tags_written = tags.empty();
+    for (std::string& field : fields) {
+        if (!palette.empty() && field.starts_with(kPaletteKey)) {
+            field = palette;
+            palette_written = true;
+        } else if (!tags.empty() && field.starts_with(kTagsKey)) {
+            field = tags;
+            tags_written = true;
+        }
+    }
+    if (!palette_written) {
+        fields.push_back(palette);
+    }
+    if (!tags_written) {
+        fields.push_back(tags);
+    }
+}
+
+std::string AppearanceText(const Line& line) {
+    std::string text = std::string(kAppearanceMarker) + " " + line.game;
+    for (const std::string& field : line.fields) {
+        text += " " + field;
+    }
+    return text;
+}
+
+// What the choice changes of what is stored; empty when nothing.
+AppearanceChoice Difference(const AppearanceChoice& stored, const AppearanceChoice& choice) {
+    return {choice.palette != stored.palette ? choice.palette : std::nullopt,
+            choice.tags != stored.tags ? choice.tags : std::nullopt};
+}
+
+void Merge(AppearanceChoice& into, const AppearanceChoice& change) {
+    into.palette = change.palette ? change.palette : into.palette;
+    into.tags = change.tags ? change.tags : into.tags;
+}
+
 // Nothing, with problem set, when a line is neither an entry nor a comment nor blank.
 std::optional<std::vector<Line>> ParseLines(const std::string& text, std::string& problem) {
     std::vector<Line> lines;
@@ -60,8 +163,12 @@ std::optional<std::vector<Line>> ParseLines(const std::string& text, std::string
         if (!line.empty() && line.back() == '\r') {
             line.pop_back();
         }
+        if (auto appearance = ParseAppearance(line)) {
+            lines.push_back(std::move(*appearance));
+            continue;
+        }
         if (line.empty() || line.front() == '#') {
-            lines.push_back({line, {}, std::nullopt});
+            lines.push_back({line, {}, std::nullopt, false, {}});
             continue;
         }
         const auto blank = line.rfind(' ');
@@ -72,7 +179,7 @@ std::optional<std::vector<Line>> ParseLines(const std::string& text, std::string
             problem = "is corrupt at line " + std::to_string(number);
             return std::nullopt;
         }
-        lines.push_back({line, line.substr(0, blank), flag});
+        lines.push_back({line, line.substr(0, blank), flag, false, {}});
     }
     return lines;
 }
@@ -203,9 +310,14 @@ void WriteWhole(const std::string& path, const std::string& bytes) {
     }
 }
 
+struct Changes {
+    std::map<std::string, bool> flags;
+    std::map<std::string, AppearanceChoice> appearances;
+};
+
 // The file as it is now with the changes made: another process may have written its own
 // games since this one started, and their entries stay.
-void Save(const std::string& path, const std::map<std::string, bool>& changes) {
+void Save(const std::string& path, const Changes& changes) {
     std::string text;
     std::string problem;
     std::vector<Line> lines;
@@ -224,17 +336,31 @@ void Save(const std::string& path, const std::map<std::string, bool>& changes) {
             break;
     }
     if (lines.empty()) {
-        lines.push_back({std::string(kHeader), {}, std::nullopt});
+        lines.push_back({std::string(kHeader), {}, std::nullopt, false, {}});
     }
-    std::map<std::string, bool> unwritten = changes;
+    std::map<std::string, bool> unwritten = changes.flags;
+    std::map<std::string, AppearanceChoice> unwritten_appearances = changes.appearances;
     for (Line& line : lines) {
-        if (const auto change = changes.find(line.game); line.flag && change != changes.end()) {
+        if (const auto change = changes.flags.find(line.game);
+            line.flag && change != changes.flags.end()) {
             line.flag = change->second;
             unwritten.erase(line.game);
         }
+        if (const auto change = changes.appearances.find(line.game);
+            line.appearance && change != changes.appearances.end()) {
+            WriteFields(line.fields, change->second);
+            line.text = AppearanceText(line);
+            unwritten_appearances.erase(line.game);
+        }
     }
     for (const auto& [game, flag] : unwritten) {
-        lines.push_back({{}, game, flag});
+        lines.push_back({{}, game, flag, false, {}});
+    }
+    for (const auto& [game, choice] : unwritten_appearances) {
+        Line line{{}, game, std::nullopt, true, {}};
+        WriteFields(line.fields, choice);
+        line.text = AppearanceText(line);
+        lines.push_back(std::move(line));
     }
     std::string bytes;
     for (const Line& line : lines) {
@@ -284,6 +410,8 @@ std::unique_ptr<StateStore> StateStore::Open(std::string path, std::string& erro
                 for (const Line& line : *lines) {
                     if (line.flag) {
                         store->flags_[line.game] = *line.flag;
+                    } else if (line.appearance) {
+                        ReadFields(line.fields, store->appearances_[line.game]);
                     }
                 }
             } else {
@@ -324,16 +452,28 @@ std::optional<bool> StateStore::Flag(const std::string& game) const {
     return found->second;
 }
 
+AppearanceChoice StateStore::StoredAppearance(const std::string& game) const {
+    const auto found = appearances_.find(game);
+    return found == appearances_.end() ? AppearanceChoice{} : found->second;
+}
+
+bool StateStore::Kept(std::string_view unkept) {
+    if (path_.empty()) {
+        Log("no state file (set HOME, XDG_STATE_HOME or --state): " + std::string(unkept));
+        return false;
+    }
+    reset_notice_.clear();
+    return true;
+}
+
 void StateStore::Set(const std::string& game, bool enabled) {
     if (const auto found = flags_.find(game); found != flags_.end() && found->second == enabled) {
         return;
     }
     flags_[game] = enabled;
-    if (path_.empty()) {
-        Log("no state file (set HOME, XDG_STATE_HOME or --state): colouring is not kept");
+    if (!Kept("colouring is not kept")) {
         return;
     }
-    reset_notice_.clear();
     {
         const std::lock_guard lock(mutex_);
         unsaved_[game] = enabled;
@@ -341,15 +481,35 @@ void StateStore::Set(const std::string& game, bool enabled) {
     changed_.notify_one();
 }
 
+void StateStore::SetAppearance(const std::string& game, const AppearanceChoice& choice) {
+    AppearanceChoice& stored = appearances_[game];
+    const AppearanceChoice change = Difference(stored, choice);
+    if (change == AppearanceChoice{}) {
+        return;
+    }
+    Merge(stored, change);
+    if (!Kept("the palette and spoken tags are not kept")) {
+        return;
+    }
+    {
+        const std::lock_guard lock(mutex_);
+        Merge(unsaved_appearances_[game], change);
+    }
+    changed_.notify_one();
+}
+
 void StateStore::SaveLoop() {
     std::unique_lock lock(mutex_);
     for (;;) {
-        changed_.wait(lock, [this] { return stopping_ || !unsaved_.empty(); });
-        if (unsaved_.empty()) {
+        changed_.wait(lock, [this] {
+            return stopping_ || !unsaved_.empty() || !unsaved_appearances_.empty();
+        });
+        if (unsaved_.empty() && unsaved_appearances_.empty()) {
             return;
         }
-        const std::map<std::string, bool> changes = std::move(unsaved_);
+        const Changes changes{std::move(unsaved_), std::move(unsaved_appearances_)};
         unsaved_.clear();
+        unsaved_appearances_.clear();
         lock.unlock();
         Save(path_, changes);
         lock.lock();

@@ -108,12 +108,13 @@ void LineAssembler::EndLine(std::string_view line) {
             units_.resize(body.size());
         }
         unit_count = static_cast<std::size_t>(DecodeUtf8(body, units_.data()) - units_.data());
-        rebuilt = FilterLine({units_.data(), unit_count}, enabled_);
+        rebuilt = FilterLine({units_.data(), unit_count}, enabled_, appearance_);
     }
     bool coloured = false;
     if (rebuilt) {
         // The same bytes the brawlhue command writes for this line, spliced from the line's
-        // own: the reset, the prompt part as it came, the colour, the message, the reset. The
+        // own: the reset, the prompt part as it came, the colour (and spoken tag), the message,
+        // the reset. The
         // prompt part ends on an ASCII unit, so its bytes are what encoding its units gives;
         // when the line has as many units as bytes, each unit came from one byte.
         const std::size_t prompt_bytes =

@@ -10,6 +10,8 @@
 #include <string>
 #include <string_view>
 
+#include "engine/colorizer.h"
+
 namespace brawlhue::stream {
 
 class LineAssembler {
@@ -17,7 +19,8 @@ class LineAssembler {
     // An unfinished line longer than this is sent as it is; the rest of it goes uncoloured.
     static constexpr std::size_t kLineCap = 64 * 1024;
 
-    LineAssembler(std::string& out, std::int16_t enabled) : out_(out), enabled_(enabled) {}
+    LineAssembler(std::string& out, std::int16_t enabled, Appearance appearance = {})
+        : out_(out), enabled_(enabled), appearance_(appearance) {}
 
     // One byte of the game's text, with IAC IAC already undone.
     void Text(std::uint8_t byte) { Text(std::span<const std::uint8_t>(&byte, 1)); }
@@ -34,6 +37,9 @@ class LineAssembler {
 
     std::int16_t enabled() const noexcept { return enabled_; }
     void set_enabled(std::int16_t enabled) noexcept { enabled_ = enabled; }
+    // The palette and spoken tags of the lines that end from now on.
+    Appearance appearance() const noexcept { return appearance_; }
+    void set_appearance(Appearance appearance) noexcept { appearance_ = appearance; }
     std::uint64_t lines_coloured() const noexcept { return lines_coloured_; }
 
   private:
@@ -43,6 +49,7 @@ class LineAssembler {
 
     std::string& out_;
     std::int16_t enabled_;
+    Appearance appearance_;
     std::string line_;      // the unfinished line's bytes, as received
     std::size_t sent_ = 0;  // how many of them the client already has
     // The line passed the cap: what it had was sent, and its rest goes straight through.

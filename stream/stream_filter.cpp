@@ -35,7 +35,9 @@ static_assert(StreamFilter::kLineCap == LineAssembler::kLineCap);
 
 struct StreamFilter::State {
     explicit State(const StreamSettings& settings)
-        : settings(settings), lines(to_client, settings.colouring ? kColouringOn : kColouringOff) {}
+        : settings(settings),
+          lines(to_client, settings.colouring ? kColouringOn : kColouringOff, settings.appearance) {
+    }
 
     // ---- from the game: inflate -> telnet parser -> line assembler -> telnet escaping ----
     std::size_t Pump(std::span<const std::uint8_t> bytes, bool bounded);
@@ -122,12 +124,15 @@ struct StreamFilter::State {
 
     bool Room() const noexcept { return to_client.size() < kOutputBound; }
     void AnswerCommand(std::string_view typed);
+    void AnswerAppearance(const ParsedCommand& command);
+    void SendOwnLine(std::u16string_view text);
 
     StreamSettings settings;
     std::string to_client;
     std::string to_server;
     StreamCounters counters;
     std::function<void(bool)> save;
+    std::function<void(const AppearanceChoice&)> save_appearance;
     bool failed = false;
 
     TelnetParser server_parser;
@@ -252,7 +257,12 @@ void StreamFilter::State::Fail() {
 void StreamFilter::State::AnswerCommand(std::string_view typed) {
     std::u16string text;
     DecodeUtf8(typed, text);
-    const SubCommand found = FindSubCommand(text);
+    const ParsedCommand parsed = ParseCommand(text);
+    const SubCommand found = parsed.sub_command;
+    if (found == SubCommand::kPalette || found == SubCommand::kTags) {
+        AnswerAppearance(parsed);
+        return;
+    }
     if (found == SubCommand::kOn || found == SubCommand::kOff) {
         const bool on = found == SubCommand::kOn;
         lines.set_enabled(on ? kColouringOn : kColouringOff);
@@ -260,12 +270,33 @@ void StreamFilter::State::AnswerCommand(std::string_view typed) {
             save(on);
         }
     }
-    std::string line;
     for (const CommandLine& answer : CommandAnswer(found, lines.enabled() != kColouringOff)) {
-        line.clear();
-        EncodeUtf8(answer.text, line);
-        lines.SendOwnLine(line);
+        SendOwnLine(answer.text);
     }
+}
+
+void StreamFilter::State::AnswerAppearance(const ParsedCommand& command) {
+    const AppearanceAnswer answer = AnswerAppearanceCommand(command, lines.appearance());
+    lines.set_appearance(answer.appearance);
+    if ((answer.palette_set || answer.tags_set) && save_appearance) {
+        AppearanceChoice choice;
+        if (answer.palette_set) {
+            choice.palette = answer.appearance.palette;
+        }
+        if (answer.tags_set) {
+            choice.tags = answer.appearance.tags;
+        }
+        save_appearance(choice);
+    }
+    SendOwnLine({});
+    SendOwnLine(answer.text);
+    SendOwnLine({});
+}
+
+void StreamFilter::State::SendOwnLine(std::u16string_view text) {
+    std::string line;
+    EncodeUtf8(text, line);
+    lines.SendOwnLine(line);
 }
 
 StreamFilter::StreamFilter(const StreamSettings& settings)
@@ -362,6 +393,17 @@ void StreamFilter::set_colouring(bool on) noexcept {
 }
 void StreamFilter::set_save_hook(std::function<void(bool colouring)> save) {
     state_->save = std::move(save);
+}
+
+Appearance StreamFilter::appearance() const noexcept {
+    return state_->lines.appearance();
+}
+void StreamFilter::set_appearance(Appearance appearance) noexcept {
+    state_->lines.set_appearance(appearance);
+}
+void StreamFilter::set_appearance_save_hook(
+    std::function<void(const AppearanceChoice& choice)> save) {
+    state_->save_appearance = std::move(save);
 }
 
 bool StreamFilter::failed() const noexcept {

@@ -19,6 +19,8 @@
 #include <string>
 #include <string_view>
 
+#include "engine/colorizer.h"
+
 namespace brawlhue::stream {
 
 using Clock = std::chrono::steady_clock;
@@ -31,6 +33,17 @@ struct StreamSettings {
     bool compression = true;
     // Colouring on or off.
     bool colouring = true;
+    // The palette and spoken tags of coloured lines until the player chooses others.
+    Appearance appearance{};
+};
+
+// What the player chose with '#brawlhue palette NAME' or '#brawlhue tags on|off': one of the two,
+// the other empty. Kept apart from the colouring flag, and from each other.
+struct AppearanceChoice {
+    std::optional<PaletteIndex> palette;
+    std::optional<bool> tags;
+
+    friend bool operator==(const AppearanceChoice&, const AppearanceChoice&) = default;
 };
 
 struct StreamCounters {
@@ -86,6 +99,12 @@ class StreamFilter {
     bool colouring() const noexcept;
     void set_colouring(bool on) noexcept;
     void set_save_hook(std::function<void(bool colouring)> save);
+
+    // The palette and tags in force, and the hook through which the player's choice of either
+    // is saved, before the answer is queued as for the flag.
+    Appearance appearance() const noexcept;
+    void set_appearance(Appearance appearance) noexcept;
+    void set_appearance_save_hook(std::function<void(const AppearanceChoice& choice)> save);
 
     // True once the game's stream cannot be read on (a corrupt compressed stream): one line
     // saying so has been queued for the client, nothing more is taken from the game, and the

@@ -1,8 +1,8 @@
 // The stream filter against the brawlhue command: the sample session and the benchmark corpus,
 // sent as a telnet stream in random pieces, with every kind of line ending, GA behind some
-// prompts and compression in some runs, come out line for line as brawlhue writes them. The
-// one difference allowed: a prompt sent at its GA is not sent again, so the reset sequence
-// comes behind it.
+// prompts and compression in some runs, come out line for line as brawlhue writes them, in the
+// default appearance and in the colourblind palette with spoken tags. The one difference
+// allowed: a prompt sent at its GA is not sent again, so the reset sequence comes behind it.
 #include <gtest/gtest.h>
 #include <unistd.h>
 #include <zlib.h>
@@ -46,8 +46,10 @@ std::vector<std::string> GameLines() {
     return lines;
 }
 
-// What the brawlhue command writes for each line, run as the program on a transcript.
-std::vector<std::string> BrawlhueLines(const std::vector<std::string>& lines) {
+// What the brawlhue command writes for each line, run as the program with options on a
+// transcript.
+std::vector<std::string> BrawlhueLines(const std::vector<std::string>& lines,
+                                       const std::string& options) {
     const std::filesystem::path path =
         std::filesystem::temp_directory_path() /
         ("brawlhue-stream-equality-" + std::to_string(getpid()) + ".log");
@@ -57,7 +59,8 @@ std::vector<std::string> BrawlhueLines(const std::vector<std::string>& lines) {
             transcript << line << '\n';
         }
     }
-    const std::string command = std::string(BRAWLHUE_COMMAND) + " '" + path.string() + "'";
+    const std::string command =
+        std::string(BRAWLHUE_COMMAND) + " " + options + " '" + path.string() + "'";
     std::FILE* pipe = popen(command.c_str(), "r");
     std::string written;
     char buffer[65536];
@@ -86,17 +89,21 @@ std::size_t PromptBytes(std::string_view line) {
 
 TEST(StreamEquality, LinesComeOutAsBrawlhueWritesThem) {
     const std::vector<std::string> lines = GameLines();
-    const std::vector<std::string> brawlhue = BrawlhueLines(lines);
-    ASSERT_EQ(lines.size(), brawlhue.size());
+    const std::vector<std::string> classic = BrawlhueLines(lines, "");
+    const std::vector<std::string> tagged = BrawlhueLines(lines, "--palette colourblind --tags");
+    ASSERT_EQ(lines.size(), classic.size());
+    ASSERT_EQ(lines.size(), tagged.size());
     std::vector<std::size_t> prompts;
     for (const std::string& line : lines) {
         prompts.push_back(PromptBytes(line));
     }
 
-    for (std::uint32_t seed = 1; seed <= 4; ++seed) {
+    for (std::uint32_t seed = 1; seed <= 6; ++seed) {
         SCOPED_TRACE(seed);
         std::mt19937 random(seed);
         const bool compressed = seed % 2 == 0;
+        const bool colourblind_tagged = seed > 4;
+        const std::vector<std::string>& brawlhue = colourblind_tagged ? tagged : classic;
         // Each line with its ending, a GA behind some prompts; and what the client must get.
         std::vector<std::string> sent(lines.size());
         std::vector<std::string> expected(lines.size());
@@ -131,7 +138,11 @@ TEST(StreamEquality, LinesComeOutAsBrawlhueWritesThem) {
             }
         }
 
-        StreamFilter filter(StreamSettings{});
+        StreamSettings settings;
+        if (colourblind_tagged) {
+            settings.appearance = {FindPalette(u"colourblind"), true};
+        }
+        StreamFilter filter(settings);
         std::string out;
         for (std::size_t at = 0; at < stream.size();) {
             const std::size_t size = std::min<std::size_t>(1 + random() % 300, stream.size() - at);

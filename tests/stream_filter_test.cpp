@@ -39,6 +39,18 @@ std::string OwnHit(std::string_view text) {
 std::string OnYou(std::string_view text) {
     return "\x1b[31;40;1m" + std::string(text) + kReset;
 }
+// The colourblind palette's looks, with the spoken tag when tagged.
+std::string ColourblindHit(std::string_view text, bool tagged = false) {
+    return "\x1b[36;44;1m" + std::string(tagged ? "Hit: " : "") + std::string(text) + kReset;
+}
+std::string ColourblindOnYou(std::string_view text, bool tagged = false) {
+    return "\x1b[33;41;1m" + std::string(tagged ? "Ouch: " : "") + std::string(text) + kReset;
+}
+constexpr Appearance kColourblindTagged{FindPalette(u"colourblind"), true};
+// The command's answers: one line framed by empty lines.
+std::string Answer(std::string_view text) {
+    return "\r\n" + std::string(text) + "\r\n\r\n";
+}
 
 // A compressed stream that goes on: flushed to a byte boundary, with no end.
 std::string CompressedUnfinished(std::string_view plain) {
@@ -75,6 +87,7 @@ struct Case {
     std::string to_client;
     std::string to_server = "";
     bool compression = true;
+    Appearance appearance = {};
 };
 
 struct Outcome {
@@ -122,6 +135,7 @@ template <typename Cut>
 Outcome Feed(const Case& c, Cut cut_piece) {
     StreamSettings settings;
     settings.compression = c.compression;
+    settings.appearance = c.appearance;
     StreamFilter filter(settings);
     Clock::time_point now{};
     Outcome out;
@@ -281,6 +295,41 @@ const std::vector<Case>& Cases() {
          kReset + OwnHit("You hit the troll's head") + "\r\n" + kReset + OnYou("Ouch!") +
              "\r\n* HP:12 > \r\nBrawlhue: the game's compressed data cannot be read; the "
              "connection is closed.\r\n"},
+        {"colourblind and tags from the start",
+         {Server("You hit the troll's head\r\no HP:Hu"), kPause,
+          Server("rt SP:Full MV:Tired > Ouch!\r\nYou say 'Ouch!'\r\n"), Client("#brawlhue off\r\n"),
+          Server("Ouch!\r\n")},
+         kReset + ColourblindHit("You hit the troll's head", true) + "\r\no HP:Hu" + kReset +
+             "rt SP:Full MV:Tired > " + ColourblindOnYou("Ouch!", true) +
+             "\r\nYou say 'Ouch!'\r\n" + Answer("Brawlhue has been disabled.") + "Ouch!\r\n",
+         "",
+         true,
+         kColourblindTagged},
+        {"palette and tags switched line by line",
+         {Client("#brawlhue palette colourblind\r\n"), Server("Ouch!\r\n"),
+          Client("#Brawlhue TAGS on\r\n"), Server("* HP:12 > " + kGa + "Ouch!\r\n"),
+          Client("#brawlhue palette Classic\n"), Server("Ouch!\r\n"),
+          Client("#brawlhue tags off\r\n"), Server("Ouch!\r\n")},
+         Answer("Brawlhue: Palette colourblind in use.") + kReset + ColourblindOnYou("Ouch!") +
+             "\r\n" + Answer("Brawlhue: Spoken tags on.") + "* HP:12 > " + kGa + kReset +
+             ColourblindOnYou("Ouch!", true) + "\r\n" +
+             Answer("Brawlhue: Palette classic in use.") + kReset + "\x1b[31;40;1mOuch: Ouch!" +
+             kReset + "\r\n" + Answer("Brawlhue: Spoken tags off.") + kReset + OnYou("Ouch!") +
+             "\r\n"},
+        {"palette and tags asked, or named wrongly: nothing changes",
+         {Client("#brawlhue palette\r\n#brawlhue palette sepia\r\n#brawlhue tags\r\n"
+                 "#brawlhue tags maybe\r\n#brawlhue status\r\n#brawlhue frob\r\n"),
+          Server("Ouch!\r\n")},
+         Answer("Brawlhue: Palettes: classic (in use), colourblind.") +
+             Answer("Brawlhue: Unknown palette. Palettes: classic, colourblind.") +
+             Answer("Brawlhue: Spoken tags are off; use '#brawlhue tags on' or '#brawlhue tags "
+                    "off'.") +
+             Answer("Brawlhue: Spoken tags are off; use '#brawlhue tags on' or '#brawlhue tags "
+                    "off'.") +
+             Answer("Brawlhue: Enabled.") +
+             "\r\nBrawlhue: Unknown command.\r\nUse '#brawlhue help' for more "
+             "information.\r\n\r\n" +
+             kReset + OnYou("Ouch!") + "\r\n"},
     };
     return cases;
 }
@@ -348,6 +397,40 @@ TEST(StreamFilter, TheCommandSavesTheFlagBeforeConfirming) {
     EXPECT_EQ(expected, saved);
     EXPECT_TRUE(filter.colouring());
     EXPECT_TRUE(filter.ToServer().empty());
+}
+
+TEST(StreamFilter, ThePlayersPaletteAndTagsAreSavedBeforeConfirming) {
+    struct Case {
+        const char* typed;
+        std::vector<AppearanceChoice> saved;
+        Appearance after;
+    };
+    const PaletteIndex colourblind = FindPalette(u"colourblind");
+    const std::vector<Case> cases = {
+        {"#brawlhue palette COLOURBLIND\r\n", {{colourblind, {}}}, {colourblind, false}},
+        {"#brawlhue tags on\r\n#brawlhue tags off\r\n", {{{}, true}, {{}, false}}, {}},
+        // Asking, a wrong name, and the flag's own commands save no appearance.
+        {"#brawlhue palette\r\n#brawlhue palette x\r\n#brawlhue tags\r\n#brawlhue off\r\n", {}, {}},
+        {"#brawlhue palette classic\r\n", {{kClassicPalette, {}}}, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.typed);
+        StreamFilter filter(StreamSettings{});
+        std::vector<AppearanceChoice> saved;
+        std::vector<std::size_t> output_at_saving;
+        filter.set_appearance_save_hook([&](const AppearanceChoice& choice) {
+            saved.push_back(choice);
+            output_at_saving.push_back(filter.ToClient().size());
+        });
+        const std::string typed = c.typed;
+        filter.FromClient(
+            std::span(reinterpret_cast<const std::uint8_t*>(typed.data()), typed.size()), {});
+        EXPECT_EQ(c.saved, saved);
+        EXPECT_EQ(c.after, filter.appearance());
+        for (const std::size_t at : output_at_saving) {
+            EXPECT_TRUE(filter.ToClient().substr(at).starts_with("\r\nBrawlhue: ")) << at;
+        }
+    }
 }
 
 }  // namespace

@@ -65,6 +65,11 @@ TEST(ParseOptions, AcceptsWhatTheHelpNamesAndRefusesTheRest) {
         {{"--connect", "g:1", "--hold-ms", "60001"},
          "--hold-ms takes a number of milliseconds from 0 to 60000"},
         {{"--connect", "g:1", "--bogus"}, "unknown option '--bogus'"},
+        {{"--connect", "g:1", "--palette", "ColourBlind", "--tags"}, ""},
+        {{"--connect", "g:1", "--palette=sepia"},
+         "unknown palette 'sepia'; the palettes are classic, colourblind"},
+        {{"--connect", "g:1", "--palette"}, "option '--palette' needs a value"},
+        {{"--connect", "g:1", "--tags=on"}, "option '--tags' takes no value"},
         {{"--connect", "g:1", "--ca", "x.pem"},
          kHasTls ? "--ca needs --tls" : "this build has no TLS: --tls and --ca are not available"},
     };
@@ -76,6 +81,20 @@ TEST(ParseOptions, AcceptsWhatTheHelpNamesAndRefusesTheRest) {
         if (*test.error != '\0') {
             EXPECT_EQ(error, test.error);
         }
+    }
+}
+
+TEST(ParseOptions, PaletteAndTagsAreTheStartingAppearance) {
+    const std::vector<std::pair<std::vector<const char*>, Appearance>> cases = {
+        {{"--connect", "g:1"}, {}},
+        {{"--connect", "g:1", "--tags"}, {kClassicPalette, true}},
+        {{"--palette=COLOURBLIND", "--connect", "g:1"}, {FindPalette(u"colourblind"), false}},
+    };
+    for (const auto& [arguments, appearance] : cases) {
+        std::string error;
+        const auto options = ParseOptions(arguments, error);
+        ASSERT_TRUE(options) << error;
+        EXPECT_EQ(options->appearance, appearance) << arguments.back();
     }
 }
 

@@ -30,12 +30,12 @@ def session_lines():
         return [line.rstrip(b"\r\n") + b"\r\n" for line in f.read().splitlines()]
 
 
-def brawlhue(data, off=False):
-    """What the brawlhue command writes for these transcript bytes."""
+def brawlhue(data, off=False, options=()):
+    """What the brawlhue command writes for these transcript bytes, with these options."""
     with tempfile.NamedTemporaryFile() as f:
         f.write(data)
         f.flush()
-        args = [BRAWLHUE] + (["--off"] if off else []) + [f.name]
+        args = [BRAWLHUE] + (["--off"] if off else []) + list(options) + [f.name]
         return subprocess.run(args, check=True, capture_output=True, timeout=LIMIT).stdout
 
 

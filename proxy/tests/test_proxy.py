@@ -230,6 +230,14 @@ class CommandAndState(unittest.TestCase):
         with open(self.state) as f:
             return f.read()
 
+    def stored_once_stopped(self, proxy):
+        """The file's text, or None, once the proxy has stopped: its last save is done."""
+        try:
+            self.assertEqual(proxy.stop(), 0, proxy.log())
+        finally:
+            proxy.close()
+        return self.stored() if os.path.exists(self.state) else None
+
     def wait_stored(self, expected):
         """The file's text once it is expected: saving is not the io thread's, so it may lag
         the command's answer a little."""
@@ -330,9 +338,52 @@ class CommandAndState(unittest.TestCase):
                             client.close()
                             self.assertTrue(is_closed(game_side))
                 finally:
-                    self.assertEqual(proxy.stop(), 0, proxy.log())
-                    proxy.close()
-                self.assertEqual(self.stored() if os.path.exists(self.state) else None, after)
+                    stored = self.stored_once_stopped(proxy)
+                self.assertEqual(stored, after)
+
+    def test_palette_and_tags_kept_per_game(self):
+        """Proxy runs in turn on one state file: '#brawlhue palette NAME' and 'tags on|off' are
+        answered as the plug-in answers them, and the lines after them come out as brawlhue
+        colours them with --palette and --tags. Each choice is kept for the game across restarts
+        and wins over the proxy's --palette and --tags, which serve a game with none saved."""
+        colourblind_tagged = ["--palette", "colourblind", "--tags"]
+        saved = self.HEADER + "#brawlhue-appearance %s %%s\n" % self.game.address
+        table = [
+            # (the proxy's options, typed and answered, brawlhue's options, the file after)
+            (colourblind_tagged, [], colourblind_tagged, None),
+            (colourblind_tagged, [(b"#brawlhue tags off", b"Brawlhue: Spoken tags off.")],
+             ["--palette", "colourblind"], saved % "tags=off"),
+            ([], [], [], saved % "tags=off"),
+            (["--tags"], [(b"#brawlhue palette COLOURBLIND", b"Brawlhue: Palette colourblind in use."),
+                          (b"#Brawlhue tags on", b"Brawlhue: Spoken tags on.")],
+             colourblind_tagged, saved % "tags=on palette=colourblind"),
+            (["--palette", "classic"],
+             [(b"#brawlhue palette", b"Brawlhue: Palettes: classic, colourblind (in use)."),
+              (b"#brawlhue tags", b"Brawlhue: Spoken tags are on; use '#brawlhue tags on' or "
+                                  b"'#brawlhue tags off'."),
+              (b"#brawlhue palette sepia",
+               b"Brawlhue: Unknown palette. Palettes: classic, colourblind."),
+              (b"#brawlhue status", b"Brawlhue: Enabled.")],
+             colourblind_tagged, saved % "tags=on palette=colourblind"),
+        ]
+        for run, (options, typed, coloured_as, after) in enumerate(table):
+            with self.subTest(run=run, options=options):
+                proxy = Proxy(self.game.address, *options, state=self.state)
+                try:
+                    client, banner, game_side = open_session(proxy, self.game)
+                    self.assertIn(b"colouring on", banner)
+                    for command, answer in typed:
+                        client.sendall(command + b"\r\n")
+                        self.assertEqual(read_until(client, answer + b"\r\n\r\n"),
+                                         b"\r\n" + answer + b"\r\n\r\n")
+                    game_side.sendall(SESSION)
+                    expected = brawlhue(SESSION, options=coloured_as)
+                    self.assertEqual(read_exactly(client, len(expected)), expected)
+                    client.close()
+                    self.assertTrue(is_closed(game_side))
+                finally:
+                    stored = self.stored_once_stopped(proxy)
+                self.assertEqual(stored, after)
 
     def test_a_corrupt_state_file(self):
         """Moved aside under a name with a readable time, never overwritten; the player is told
