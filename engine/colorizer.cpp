@@ -28,9 +28,10 @@ static_assert(RowsFollowAllTests());
 // exactly as the cascade's names do.
 constexpr bool RowsMatchClassicPalette() {
     for (const CascadeRow& row : kCascade) {
-        const std::u16string_view by_names =
-            BuildColourSequence(row.foreground, row.background, row.attribute).view();
-        if (by_names != PaletteSequence(kClassicPalette, row.outcome).view()) {
+        const ColourSequence by_names =
+            BuildColourSequence(row.foreground, row.background, row.attribute);
+        const ColourSequence by_palette = PaletteSequence(kClassicPalette, row.outcome);
+        if (by_names.view() != by_palette.view()) {
             return false;
         }
     }
