@@ -1,6 +1,6 @@
-// brawlhost [--off] [--vars FILE] [--lines-only] TRANSCRIPT: replays a transcript through the
-// registered Brawlhue.dll with the stand-in host. Exit status 0, 1 after a failure (one line on
-// standard error), 2 for a wrong command line.
+// brawlhost [--off] [--palette NAME] [--tags] [--vars FILE] [--lines-only] TRANSCRIPT: replays a
+// transcript through the registered Brawlhue.dll with the stand-in host. Exit status 0, 1 after a
+// failure (one line on standard error), 2 for a wrong command line.
 #include <windows.h>
 
 #include <fcntl.h>

@@ -24,11 +24,11 @@ bool CountDown(std::optional<CountdownFault>& fault, HRESULT& code) {
 
 }  // namespace
 
-HRESULT HostState::EnterCall(HostOperation operation, std::optional<SessionId> session,
-                             LONG index) {
+HRESULT HostState::EnterCall(HostOperation operation, std::optional<SessionId> session, LONG index,
+                             std::u16string_view variable) {
     ++call_counts[IndexOf(operation)];
     if (keep_call_log) {
-        call_log.push_back({operation, session, index});
+        call_log.emplace_back(operation, session, index, variable);
     }
     // Every countdown moves on at every call, whichever fault ends up deciding it.
     HRESULT own_code = S_OK;

@@ -49,7 +49,8 @@ struct HostState {
 
     // Every host operation starts here: the call is counted and logged, and the result says
     // whether an injected fault makes it fail (its code) or not (S_OK).
-    HRESULT EnterCall(HostOperation operation, std::optional<SessionId> session, LONG index = 0);
+    HRESULT EnterCall(HostOperation operation, std::optional<SessionId> session, LONG index = 0,
+                      std::u16string_view variable = {});
 
     // Throws std::out_of_range for an id this host never gave out.
     SessionRecord& Session(SessionId session);

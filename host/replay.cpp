@@ -22,8 +22,11 @@ namespace {
 constexpr LONG kCommandId = 20351;
 constexpr std::u16string_view kCommandWord = u"#brawlhue";
 constexpr std::u16string_view kFlagName = u"MeleeEnabled";
-constexpr std::u16string_view kFlagClass = u"BrawlhuePlugin";
+constexpr std::u16string_view kPaletteName = u"MeleePalette";
+constexpr std::u16string_view kTagsName = u"MeleeTags";
+constexpr std::u16string_view kVariableClass = u"BrawlhuePlugin";
 constexpr std::u16string_view kFlagOff = u"False";
+constexpr std::u16string_view kTagsOn = u"True";
 
 // "0x80004005 (Unspecified error)", or the code alone when Windows has no text for it.
 std::string Describe(HRESULT code) {
@@ -71,8 +74,16 @@ class ReplaySession {
                                   variable.default_value);
             }
         }
+        // Stored as the plug-in stores a player's choice, so that its own connect loads them.
         if (options_.colouring_off) {
-            host_.SetVariable(session_, kFlagName, kFlagClass, kFlagOff, kFlagOff);
+            host_.SetVariable(session_, kFlagName, kVariableClass, kFlagOff, kFlagOff);
+        }
+        if (options_.palette) {
+            const std::u16string_view name = kPalettes[*options_.palette].name;
+            host_.SetVariable(session_, kPaletteName, kVariableClass, name, name);
+        }
+        if (options_.tags) {
+            host_.SetVariable(session_, kTagsName, kVariableClass, kTagsOn, kTagsOn);
         }
         {
             const HostSessionsRegistration registration = Register();

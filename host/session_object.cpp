@@ -68,7 +68,8 @@ class SessionObject final : public HostObject<HostSession> {
             if (variable != nullptr) {
                 *variable = nullptr;
             }
-            com::ThrowIfFailed(state().EnterCall(HostOperation::kSetVariable, session_));
+            com::ThrowIfFailed(
+                state().EnterCall(HostOperation::kSetVariable, session_, 0, com::TextOf(name)));
             if (variable == nullptr) {
                 return E_POINTER;
             }
@@ -91,7 +92,8 @@ class SessionObject final : public HostObject<HostSession> {
             if (variable != nullptr) {
                 *variable = nullptr;
             }
-            com::ThrowIfFailed(state().EnterCall(HostOperation::kGetVariable, session_));
+            com::ThrowIfFailed(
+                state().EnterCall(HostOperation::kGetVariable, session_, 0, com::TextOf(name)));
             if (variable == nullptr) {
                 return E_POINTER;
             }

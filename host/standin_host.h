@@ -73,9 +73,15 @@ using VariableTable = std::map<VariableKey, StoredVariable>;
 
 // One call that reached a host object, in the order of arrival.
 struct HostCall {
+    // The fields after the operation may be left out.
+    HostCall(HostOperation called, std::optional<SessionId> on = std::nullopt, LONG at = 0,
+             std::u16string_view name = {})
+        : operation(called), session(on), index(at), variable(name) {}
+
     HostOperation operation;
     std::optional<SessionId> session;  // the session called, for HostSession and HostVariable
     LONG index = 0;                    // the index asked for, for Item
+    std::u16string variable;           // the variable's name, for SetVariable, GetVariable, Value
     friend bool operator==(const HostCall&, const HostCall&) = default;
 };
 

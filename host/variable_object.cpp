@@ -20,7 +20,7 @@ class VariableObject final : public HostObject<HostVariable> {
             if (value != nullptr) {
                 *value = nullptr;
             }
-            com::ThrowIfFailed(state().EnterCall(HostOperation::kValue, session_));
+            com::ThrowIfFailed(state().EnterCall(HostOperation::kValue, session_, 0, key_.name));
             if (value == nullptr) {
                 return E_POINTER;
             }

@@ -1,5 +1,6 @@
 // BrawlhueClass: the object the host talks to, through its plug-in interface IzMUDPlugin. It owns
-// the plug-in's only state, its Tools object and the colouring flag.
+// the plug-in's only state, its Tools object, the colouring flag and the player's appearance
+// choices.
 #pragma once
 
 #include <windows.h>
@@ -7,6 +8,8 @@
 #include <string_view>
 
 #include "brawlhue.h"
+#include "command/plugin_command_text.h"
+#include "engine/colorizer.h"
 #include "plugin/com_object.h"
 #include "plugin/com_ref.h"
 #include "plugin/dual_interface.h"
@@ -56,9 +59,16 @@ class BrawlhueClass final
     com::ComRef<HostSession> FindSession(LONG H) const;
     void LoadEnabledFlag(HostSession* session);
     void SaveEnabledFlag(HostSession* session) const;
+    // The palette and the spoken tags stored in the session; a value that cannot be read, for
+    // whatever reason, leaves its default.
+    void LoadAppearance(HostSession& session) noexcept;
+    // Stores the one choice that a palette or tags command made.
+    void SaveAppearanceChoice(HostSession* session, SubCommand choice) const;
 
     com::ComRef<_Tools> PlugTools;
     VARIANT_BOOL Enabled = VARIANT_FALSE;
+    // Like Enabled, one for all sessions: each connect replaces it with that session's choices.
+    Appearance ChosenAppearance;
 };
 
 // One line in the session's window. A missing session fails the way a call on nothing does.

@@ -17,7 +17,8 @@ HRESULT BrawlhueClass::Parse(LONG, BSTR* P, VARIANT_BOOL, LONG*, VARIANT_BOOL* D
         if (P == nullptr || DoUpdate == nullptr) {
             return E_POINTER;
         }
-        const std::optional<RebuiltLine> rebuilt = FilterLine(com::TextOf(*P), Enabled);
+        const std::optional<RebuiltLine> rebuilt =
+            FilterLine(com::TextOf(*P), Enabled, ChosenAppearance);
         if (!rebuilt) {
             *DoUpdate = VARIANT_FALSE;
             return S_OK;

@@ -1,6 +1,6 @@
-// plugCommand: the user's #brawlhue command with its sub-commands help, status, on and off. The
-// search and the lines are shared with the stream filter (command/); this is the COM side: the
-// session, its window, the flag and its host variable.
+// plugCommand: the user's #brawlhue command with its sub-commands help, status, on, off, palette
+// and tags. The search and the lines are shared with the stream filter (command/); this is the
+// COM side: the session, its window, the choices and their host variables.
 #include <span>
 #include <string>
 
@@ -30,8 +30,19 @@ HRESULT BrawlhueClass::plugCommand(LONG H, LONG ComID, BSTR ComStr, VARIANT) noe
             DisplayLine(session.get(), u"", kCommandLineColour);
             return S_OK;
         }
-        const SubCommand found = FindSubCommand(command);
-        // The switch is saved before it is confirmed: a failed save shows no confirmation.
+        const ParsedCommand parsed = ParseCommand(command);
+        const SubCommand found = parsed.sub_command;
+        // Every switch is saved before it is confirmed: a failed save shows no confirmation.
+        if (found == SubCommand::kPalette || found == SubCommand::kTags) {
+            const AppearanceAnswer answer = AnswerAppearanceCommand(parsed, ChosenAppearance);
+            if (answer.palette_set || answer.tags_set) {
+                ChosenAppearance = answer.appearance;
+                SaveAppearanceChoice(session.get(), found);
+            }
+            const CommandLine lines[] = {{u""}, {answer.text}, {u""}};
+            DisplayLines(session.get(), lines);
+            return S_OK;
+        }
         if (found == SubCommand::kOn || found == SubCommand::kOff) {
             Enabled = found == SubCommand::kOn ? VARIANT_TRUE : VARIANT_FALSE;
             SaveEnabledFlag(session.get());

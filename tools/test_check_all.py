@@ -4,6 +4,10 @@ silence weigh on them."""
 import importlib.machinery
 import importlib.util
 import os
+import subprocess
+import sys
+import tempfile
+import textwrap
 import unittest
 
 _path = os.path.join(os.path.dirname(os.path.abspath(__file__)), "check-all")
@@ -70,6 +74,70 @@ class Counting(unittest.TestCase):
         for seconds, shown in [(None, "-"), (0.4, "0:00"), (59.6, "1:00"), (754.4, "12:34")]:
             with self.subTest(seconds):
                 self.assertEqual(check_all.duration(seconds), shown)
+
+
+# A make that runs suites by their names: (suite, lines it prints, exit status). "wait" suites
+# wait for the file the "mark" suites make: they end only if the two lanes ran at once.
+FAKE_MAKE = """
+import os, sys, time
+suite = sys.argv[-1]
+lines, status = SUITES[suite]
+for line in lines:
+    if line == "wait":
+        deadline = time.monotonic() + 120
+        while not os.path.exists("beside-started") and time.monotonic() < deadline:
+            time.sleep(0.05)
+        line = "waited" if os.path.exists("beside-started") else "never saw the other lane"
+    elif line == "mark":
+        open("beside-started", "w").close()
+    print(line, flush=True)
+sys.exit(status)
+"""
+LANE_SUITES = {
+    "first": (["wait", "first: 2 passed, 0 failed"], 0),
+    "second": (["5 passed, 0 failed"], 0),
+    "beside-one": (["mark", "one", "two", "beside-one: 3 passed, 1 failed"], 1),
+    "beside-two": (["built nothing countable"], 0),
+}
+
+
+class Lanes(unittest.TestCase):
+    def run_check_all(self, *arguments):
+        folder = tempfile.mkdtemp(prefix="check-all-test-")
+        with open(os.path.join(folder, "make.py"), "w") as f:
+            f.write("SUITES = %r\n" % LANE_SUITES + textwrap.dedent(FAKE_MAKE))
+        result = subprocess.run(
+            [sys.executable, _path, "--log-dir", "logs", *arguments], cwd=folder,
+            env=dict(os.environ, MAKE="%s make.py" % sys.executable), capture_output=True,
+            text=True, timeout=300)
+        return folder, result
+
+    def test_beside(self):
+        folder, result = self.run_check_all("first", "second", "--beside", "beside-one",
+                                            "beside-two")
+        self.assertEqual(result.returncode, 1, result.stdout + result.stderr)
+        out = result.stdout
+        # Each suite's log holds its own output alone; the other lane's is shown whole.
+        for suite, (lines, _) in LANE_SUITES.items():
+            with self.subTest(suite):
+                with open(os.path.join(folder, "logs", suite + ".log")) as f:
+                    logged = f.read()
+                shown = ["waited" if line == "wait" else line for line in lines]
+                self.assertEqual(logged, "".join(line + "\n" for line in shown))
+                self.assertIn(logged, out)
+        table = out[out.index("suite "):].splitlines()
+        self.assertEqual([row.split()[0] for row in table[1:5]],
+                         ["first", "second", "beside-one", "beside-two"])
+        self.assertIn("no test count in its output", table[5])
+        self.assertTrue(table[-2].startswith("all suites: "), table[-2])
+        self.assertEqual(table[-1], "10 passed, 2 failed")
+
+    def test_usage(self):
+        for arguments in [["--beside", "first"], ["first", "--beside", "--other"], []]:
+            with self.subTest(arguments):
+                _, result = self.run_check_all(*arguments)
+                self.assertEqual(result.returncode, 2)
+                self.assertIn("Usage:", result.stderr)
 
 
 if __name__ == "__main__":

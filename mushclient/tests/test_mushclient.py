@@ -199,7 +199,12 @@ def play(client, commands, speed_walk_off_at=None):
         if number == speed_walk_off_at:
             client.lua("SetOption('enable_speed_walk', 0) return 'ok'")
         if command is REPLAY:
+            # The marker's echo is typed text: shown in the middle of the table, it would end
+            # the line then being shown. It waits for the table's end.
             client.lua("Execute('replay') return 'ok'")
+            shown = 2 + commands[:number].count(REPLAY)
+            wait_until("the table shown %d times" % shown,
+                       lambda: shown_tables(client, shown), pause=1)
         else:
             client.type(command)
         client.lua("Execute('sync %d') return 'ok'" % number)

@@ -3,6 +3,7 @@
 // switched and stored the flag only as far as it got; a received line is either rebuilt whole or
 // left alone; nothing leaks (host objects, task memory, the module's own heap); no structured
 // exception is raised; and the object answers the same call again as if nothing had happened.
+// The one exception: a connect's read of the palette and tags choices, which fails nothing.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -63,6 +64,10 @@ const Scenario kScenarios[] = {
     {"empty command", u"True", false, std::nullopt, CommandCall(u"")},
     {"other identifier", u"True", false, std::nullopt, CommandCall(u"on", 7)},
     {"negative identifier", u"True", true, std::nullopt, CommandCall(u"help", -20351)},
+    // Choices that store and confirm, yet leave the probe's own hit as the default colours it.
+    {"palette", u"True", true, std::nullopt, CommandCall(u"palette Classic")},
+    {"palette list", u"True", false, std::nullopt, CommandCall(u"Palette")},
+    {"tags", u"False", false, std::nullopt, CommandCall(u"tags OFF")},
 };
 
 // How many sessions stand before the one the call names: the lookup loop runs longer behind
@@ -92,9 +97,9 @@ struct Fault {
     HRESULT code = S_OK;  // what the operation must return
 };
 
+constexpr const char* kKinds[] = {"none", "host call", "task memory request", "operator new"};
+
 std::string Describe(const Fault& fault) {
-    static constexpr const char* kKinds[] = {"none", "host call", "task memory request",
-                                             "operator new"};
     char text[96];
     std::snprintf(text, sizeof text, "%s %lu failing with %08lx",
                   kKinds[static_cast<int>(fault.kind)], fault.n,
@@ -121,12 +126,24 @@ class FaultInjectionTest : public ::testing::TestWithParam<const wchar_t*> {
     struct Outcome {
         HRESULT result = S_OK;
         std::vector<HostOperation> calls;
+        std::vector<bool> appearance_reads;  // by call
         std::vector<DisplayedLine> shown;
         std::optional<StoredVariable> flag;
         bool enabled = false;
         unsigned long task_requests = 0;
         unsigned long new_requests = 0;
     };
+
+    // The calls, less a connect's reads of the palette and tags choices.
+    static std::vector<HostOperation> WithoutChoiceReads(const Outcome& outcome) {
+        std::vector<HostOperation> calls;
+        for (std::size_t i = 0; i < outcome.calls.size(); ++i) {
+            if (!outcome.appearance_reads[i]) {
+                calls.push_back(outcome.calls[i]);
+            }
+        }
+        return calls;
+    }
 
     void SetUp() override {
         ASSERT_EQ(S_OK, apartment_.result());
@@ -202,6 +219,7 @@ class FaultInjectionTest : public ::testing::TestWithParam<const wchar_t*> {
         }
         for (const host::HostCall& call : host().CallLog()) {
             outcome.calls.push_back(call.operation);
+            outcome.appearance_reads.push_back(ReadsAnAppearanceChoice(call));
         }
     }
 
@@ -290,16 +308,37 @@ TEST_P(FaultInjectionTest, OperationsThatCallTheHostFailWhereTheFaultIs) {
                 std::find_if_not(clean.calls.begin(), clean.calls.end(), IsLookup) -
                 clean.calls.begin());
 
+            // A connect's read of a palette or tags choice that fails, for whatever reason,
+            // leaves the choice at its default and fails nothing. The read comes last, so the
+            // refused memory requests that a connect survives are its last ones, of each kind.
+            const bool reads_choices =
+                std::ranges::find(clean.appearance_reads, true) != clean.appearance_reads.end();
+            std::optional<unsigned long> first_survived[std::size(kKinds)];
             for (const Fault& fault : FaultsAfter(clean)) {
                 SCOPED_TRACE(Describe(fault));
                 const Outcome failed = Run(scenario, layout, fault, &clean);
-                EXPECT_EQ(fault.code, failed.result);
+                const bool memory = fault.kind != FaultKind::kHostCall;
+                const bool survived = memory ? reads_choices && failed.result == S_OK
+                                             : clean.appearance_reads[fault.n - 1];
+                std::optional<unsigned long>& first = first_survived[static_cast<int>(fault.kind)];
+                if (memory && survived && !first) {
+                    first = fault.n;
+                }
+                EXPECT_EQ(survived ? S_OK : fault.code, failed.result);
+                EXPECT_FALSE(memory && first && !survived) << "a request refused after the read";
+                if (survived) {
+                    EXPECT_EQ(WithoutChoiceReads(clean), WithoutChoiceReads(failed));
+                    EXPECT_EQ(clean.shown, failed.shown);
+                    EXPECT_EQ(clean.flag, failed.flag);
+                    EXPECT_EQ(clean.enabled, failed.enabled);
+                    continue;
+                }
                 EXPECT_TRUE(StartsWith(clean.calls, failed.calls)) << "calls out of order";
                 EXPECT_TRUE(StartsWith(clean.shown, failed.shown)) << "lines out of order";
                 EXPECT_TRUE(failed.flag == initial_flag || failed.flag == clean.flag);
                 EXPECT_TRUE(failed.enabled == scenario.enabled_before ||
                             failed.enabled == clean.enabled);
-                if (fault.kind != FaultKind::kHostCall) {
+                if (memory) {
                     continue;
                 }
                 // A failed host call is the last call, and what it would have done is undone
@@ -319,6 +358,9 @@ TEST_P(FaultInjectionTest, OperationsThatCallTheHostFailWhereTheFaultIs) {
                 EXPECT_EQ(switched ? *scenario.switches_to : scenario.enabled_before,
                           failed.enabled);
             }
+            // The read copies the variables' names into task memory: some refusal hits it.
+            EXPECT_EQ(reads_choices,
+                      first_survived[static_cast<int>(FaultKind::kTaskMemory)].has_value());
         }
     }
 }

@@ -66,7 +66,8 @@ void ExerciseEverything(IzMUDPlugin* plugin, _Tools* tools) {
         EXPECT_EQ(DISP_E_TYPEMISMATCH, plugin->OnConnect(3)) << "a flag that reads as nothing";
         EXPECT_EQ(kObjectMissing, plugin->OnConnect(99));
         for (const std::u16string_view command :
-             {u"help", u"status", u"on", u"off", u"toggle", u"", u"button"}) {
+             {u"help", u"status", u"on", u"off", u"toggle", u"", u"button", u"palette colourblind",
+              u"tags on", u"palette", u"tags"}) {
             EXPECT_EQ(S_OK, CommandOn(plugin, 1, command));
         }
         EXPECT_EQ(S_OK, CommandOn(plugin, 2, u"on", 12));

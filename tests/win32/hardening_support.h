@@ -36,6 +36,7 @@ using ::brawlhue::testing::kOwnHit;
 using ::brawlhue::testing::kOwnHitColour;
 using ::brawlhue::testing::kReset;
 using ::brawlhue::testing::Plain;
+using ::brawlhue::testing::ReadsAnAppearanceChoice;
 using ::brawlhue::testing::RebuiltOwnHit;
 using com::ComRef;
 using com::UniqueBstr;

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # brawlhost --lines-only, replaying transcripts through Brawlhue.dll, must give the very bytes
 # that the native brawlhue command gives for them: the same lines coloured the same way, every
-# other byte (CRLF, invalid UTF-8, NUL, a missing final newline) passed through untouched.
+# other byte (CRLF, invalid UTF-8, NUL, a missing final newline) passed through untouched; and so
+# with the colourblind palette and spoken tags.
 # Usage: host_replay_matches_native_test.sh NATIVE_BRAWLHUE WINE_RUN BRAWLHOST [SESSION_LOG]
 set -euo pipefail
 
@@ -52,21 +53,38 @@ printf '\n\n' >blank_lines.log
 
 coloured_somewhere=0
 failed=0
-for transcript in base crlf no_final_newline lone_cr invalid nul_bytes empty blank_lines; do
-    "$native" "$transcript.log" >"$transcript.native"
-    "$wine_run" "$brawlhost" --lines-only "$transcript.log" >"$transcript.host"
-    if ! cmp -s "$transcript.native" "$transcript.host"; then
-        echo "FAIL $transcript: brawlhost and brawlhue differ" >&2
-        cmp "$transcript.native" "$transcript.host" >&2 || true
-        diff <(od -c "$transcript.native") <(od -c "$transcript.host") | head -20 >&2 || true
+# compare NAME TRANSCRIPT [OPTIONS...]: both commands with the same options, into NAME.native and
+# NAME.host.
+compare() {
+    local name=$1 transcript=$2
+    shift 2
+    "$native" "$@" "$transcript.log" >"$name.native"
+    "$wine_run" "$brawlhost" --lines-only "$@" "$transcript.log" >"$name.host"
+    if ! cmp -s "$name.native" "$name.host"; then
+        echo "FAIL $name: brawlhost and brawlhue differ" >&2
+        cmp "$name.native" "$name.host" >&2 || true
+        diff <(od -c "$name.native") <(od -c "$name.host") | head -20 >&2 || true
         failed=1
     fi
+}
+for transcript in base crlf no_final_newline lone_cr invalid nul_bytes empty blank_lines; do
+    compare "$transcript" "$transcript"
     if ! cmp -s "$transcript.log" "$transcript.native"; then
         coloured_somewhere=1
     fi
 done
 if [[ $coloured_somewhere -eq 0 ]]; then
     echo "FAIL: no transcript was coloured at all, so the comparison proves nothing" >&2
+    failed=1
+fi
+
+# A palette and the spoken tags: brawlhost stores them as the session's choices, so they reach
+# the plug-in through its own connect. The transcripts with something to colour.
+for transcript in base crlf no_final_newline lone_cr invalid nul_bytes; do
+    compare "$transcript.chosen" "$transcript" --palette colourblind --tags
+done
+if cmp -s base.native base.chosen.native; then
+    echo "FAIL: --palette colourblind --tags changed nothing, so the comparison proves nothing" >&2
     failed=1
 fi
 exit $failed

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/palettes.h"
 #include "host/replay_options.h"
 
 namespace {
@@ -47,11 +48,40 @@ TEST(ReplayOptions, RefusesWhatItCannotRun) {
         {{L"log", L"--vars"}, "--vars needs a file name"},
         {{L"--vars=", L"log"}, "--vars needs a file name"},
         {{L"--benchmark", L"log"}, "unknown option --benchmark"},
+        {{L"--palette", L"rainbow", L"log"},
+         "unknown palette 'rainbow'; the palettes are classic, colourblind"},
+        {{L"log", L"--palette"}, "--palette needs a name; the palettes are classic, colourblind"},
+        {{L"--palette", L"--", L"log"},
+         "unknown palette '--'; the palettes are classic, colourblind"},
     };
     for (const Case& c : cases) {
         std::string error;
         EXPECT_FALSE(ParseReplayOptions(c.arguments, error));
         EXPECT_EQ(c.error, error);
+    }
+}
+
+// The palette is named as the native brawlhue takes it: the next argument or after "=", in any
+// letter case.
+TEST(ReplayOptions, TakesAPaletteAndTags) {
+    const brawlhue::PaletteIndex colourblind = brawlhue::FindPalette(u"colourblind");
+    const struct {
+        std::vector<std::wstring_view> arguments;
+        std::optional<brawlhue::PaletteIndex> palette;
+        bool tags;
+    } cases[] = {
+        {{L"log"}, std::nullopt, false},
+        {{L"--palette", L"colourblind", L"log"}, colourblind, false},
+        {{L"--palette", L"CLASSIC", L"log"}, brawlhue::kClassicPalette, false},
+        {{L"log", L"--tags", L"--palette=ColourBlind"}, colourblind, true},
+    };
+    for (const auto& c : cases) {
+        std::string error;
+        const auto options = ParseReplayOptions(c.arguments, error);
+        ASSERT_TRUE(options) << error;
+        EXPECT_EQ(c.palette, options->palette);
+        EXPECT_EQ(c.tags, options->tags);
+        EXPECT_EQ(L"log", options->transcript);
     }
 }
 

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# The on/off flag that one brawlhost run stores through --vars is what the next run connects
-# with; --off starts a session with colouring off.
+# The on/off flag, the palette and the spoken tags that one brawlhost run stores through --vars
+# are what the next run connects with; --off starts a session with colouring off, and --palette
+# and --tags with those choices.
 # Usage: host_vars_round_trip_test.sh WINE_RUN BRAWLHOST
 set -euo pipefail
 
@@ -18,6 +19,8 @@ fail() {
 }
 host() { "$wine_run" "$brawlhost" "$@"; }
 stored_flag() { grep -P '^BrawlhuePlugin\tMeleeEnabled\t' vars.txt | cut -f3-; }
+# stored FILE NAME: the value and default of the plug-in's variable NAME in FILE.
+stored() { grep -P "^BrawlhuePlugin\t$2\t" "$1" | cut -f3- || true; }
 
 printf "You hit the troll's head\n> You hit the troll's head\n" >combat.log
 { echo '#brawlhue off'; cat combat.log; } >off.log
@@ -52,5 +55,25 @@ host --off --vars vars.txt --lines-only combat.log >forced_off.out
 cmp -s combat.log forced_off.out || fail "--off coloured lines"
 host --off --lines-only combat.log >off_alone.out
 cmp -s combat.log off_alone.out || fail "--off without --vars coloured lines"
+
+# Palette and tags chosen by command are stored at once, and the next run connects with them.
+{ echo '#brawlhue palette colourblind'; echo '#brawlhue tags on'; cat combat.log; } >chosen.log
+host --vars chosen.txt chosen.log >chosen_shown.out
+grep -qx 'Brawlhue: Palette colourblind in use.' chosen_shown.out ||
+    fail "no confirmation of '#brawlhue palette colourblind'"
+grep -qx 'Brawlhue: Spoken tags on.' chosen_shown.out || fail "no confirmation of '#brawlhue tags on'"
+[[ "$(stored chosen.txt MeleePalette)" == $'colourblind\tcolourblind' ]] ||
+    fail "stored palette: '$(stored chosen.txt MeleePalette)'"
+[[ "$(stored chosen.txt MeleeTags)" == $'True\tTrue' ]] ||
+    fail "stored tags: '$(stored chosen.txt MeleeTags)'"
+host --vars chosen.txt --lines-only combat.log >chosen_next.out
+host --palette colourblind --tags --lines-only combat.log >chosen_options.out
+cmp -s chosen_next.out chosen_options.out ||
+    fail "the run after the choices differs from --palette colourblind --tags"
+cmp -s fresh.out chosen_next.out && fail "the stored choices coloured as the defaults do"
+# A session that never chose keeps no choice.
+host --vars fresh.txt --lines-only combat.log >/dev/null
+[[ -z "$(stored fresh.txt MeleePalette)$(stored fresh.txt MeleeTags)" ]] ||
+    fail "a connect stored choices nobody made"
 
 exit $failed

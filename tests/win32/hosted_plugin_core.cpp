@@ -38,6 +38,11 @@ void HostedPluginCore::StoreFlag(SessionId session, std::u16string_view value) {
     host_.SetVariable(session, kFlagName, kFlagClass, value, value);
 }
 
+bool ReadsAnAppearanceChoice(const host::HostCall& call) {
+    return call.operation != HostOperation::kSetVariable &&
+           (call.variable == kPaletteName || call.variable == kTagsName);
+}
+
 std::u16string RebuiltOwnHit(std::u16string_view prompt, std::u16string_view message) {
     std::u16string line(kReset);
     line += prompt;

@@ -21,6 +21,7 @@ using host::DisplayedLine;
 using host::HostOperation;
 using host::SessionId;
 using host::StoredVariable;
+using host::VariableTable;
 
 inline constexpr LONG kCommandId = 20351;
 inline constexpr std::u16string_view kOwnHit = u"You hit the troll's head";
@@ -28,6 +29,9 @@ inline constexpr std::u16string_view kReset = u"\x1b[0m";
 inline constexpr std::u16string_view kOwnHitColour = u"\x1b[36;40;1m";
 inline constexpr std::u16string_view kFlagName = u"MeleeEnabled";
 inline constexpr std::u16string_view kFlagClass = u"BrawlhuePlugin";
+// The palette and tags choices, kept beside the flag in the same class.
+inline constexpr std::u16string_view kPaletteName = u"MeleePalette";
+inline constexpr std::u16string_view kTagsName = u"MeleeTags";
 
 class HostedPluginCore {
   public:
@@ -53,6 +57,10 @@ class HostedPluginCore {
     std::optional<host::HostSessionsRegistration> registration_;
     com::ComRef<IzMUDPlugin> plugin_;
 };
+
+// Whether the call reads a palette or tags choice: a read the plug-in makes when a session
+// connects, whose failure leaves that choice at its default and fails nothing.
+bool ReadsAnAppearanceChoice(const host::HostCall& call);
 
 // The line as Parse rebuilds it when the message is an own hit: the reset sequence, the prompt
 // part, the message in bold cyan on black, the reset sequence.

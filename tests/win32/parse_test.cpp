@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "filter/line_filter.h"
 #include "hosted_plugin.h"
 
 namespace brawlhue::testing {
@@ -58,6 +59,34 @@ TEST_F(ParseTest, RebuildsOnlyColouredLines) {
     }
     EXPECT_EQ(0u, host_.TotalCallCount());
     EXPECT_TRUE(TakeShown(session).size() == 1) << "the banner only";
+}
+
+// With every palette and tags choice, Parse answers as the engine's own line filter does: each
+// outcome, behind prompts or not, and the lines that stay as they are.
+TEST_F(ParseTest, RebuildsWithTheChosenAppearanceAsTheEngineDoes) {
+    const std::u16string_view lines[] = {
+        u"> You slash a Trolloc's body very hard.",
+        u"o HP:Scratched SP:Full MV:Fresh > You try to hit a Trolloc, but your blade only finds "
+        u"air.",
+        u"* HP:Healthy SP:Full MV:Fresh > A Trolloc slashes your left leg hard.",
+        u"A Trolloc fails to hit you.",
+        u"A column of stone stands here covered in odd carvings.",
+        u"Lan says 'You hit the troll's head'",
+        u"The room is quiet.",
+        u"> ",
+    };
+    for (const bool colouring : {true, false}) {
+        for (const Appearance appearance : kEveryAppearance) {
+            SetColouring(colouring);
+            SetAppearance(appearance);
+            for (const std::u16string_view line : lines) {
+                SCOPED_TRACE(std::string(line.begin(), line.end()));
+                const std::optional<RebuiltLine> rebuilt =
+                    FilterLine(line, colouring ? -1 : 0, appearance);
+                EXPECT_EQ(rebuilt ? rebuilt->ToString() : std::u16string(line), Parsed(line));
+            }
+        }
+    }
 }
 
 TEST_F(ParseTest, LeavesEveryLineWhileColouringIsOff) {

@@ -1,5 +1,5 @@
-// The #brawlhue command: exact lines and colours of every case, and the flag it switches and
-// saves.
+// The #brawlhue command: exact lines and colours of every case, and the flag and the appearance
+// choices it switches and saves.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -64,6 +64,9 @@ TEST_F(PluginCommandTest, ShowsTheLinesOfEachCase) {
         {u"", true, kUnknown, true, std::nullopt},
         {u"toggle", false, kUnknown, false, std::nullopt},
         {u"#brawlhue", true, kUnknown, true, std::nullopt},
+        // palette and tags count only as the first word.
+        {u"on palette", false, kSwitchedOn, true, u"True"},
+        {u"stags off", true, kSwitchedOff, false, u"False"},
     };
     for (const Case& test : cases) {
         SCOPED_TRACE(&test - cases);
@@ -131,6 +134,103 @@ TEST_F(PluginCommandTest, AFailedSaveKeepsTheSwitchAndShowsNoConfirmation) {
     // And the object goes on working.
     ASSERT_EQ(S_OK, Command(kHandle, u"status"));
     EXPECT_EQ(kEnabled, TakeShown(session_));
+}
+
+// Each answer is its one line between empty lines; a palette named or tags switched is stored at
+// once, in its own variable, and nothing else is: neither the flag nor the other choice.
+TEST_F(PluginCommandTest, PaletteAndTagsAnswerAndStoreOnlyTheChoiceMade) {
+    constexpr Appearance kBlind{kColourblind, false};
+    constexpr Appearance kTagged{kClassicPalette, true};
+    const std::u16string unknown = u"Brawlhue: Unknown palette. Palettes: classic, colourblind.";
+    const std::u16string usage = u"; use '#brawlhue tags on' or '#brawlhue tags off'.";
+    struct Case {
+        const char16_t* command;
+        Appearance before;
+        std::u16string line;
+        Appearance after;
+        std::u16string_view saved_name;  // empty: nothing saved
+        std::u16string_view saved_text;
+    };
+    const Case cases[] = {
+        {u"palette", {}, u"Brawlhue: Palettes: classic (in use), colourblind.", {}, {}, {}},
+        {u"#brawlhue Palette",
+         kBlind,
+         u"Brawlhue: Palettes: classic, colourblind (in use).",
+         kBlind,
+         {},
+         {}},
+        {u"palette COLOURBLIND",
+         kTagged,
+         u"Brawlhue: Palette colourblind in use.",
+         {kColourblind, true},
+         kPaletteName,
+         u"colourblind"},
+        {u" #BRAWLHUE palette  Classic ",
+         kBlind,
+         u"Brawlhue: Palette classic in use.",
+         {},
+         kPaletteName,
+         u"classic"},
+        {u"palette rainbow", kBlind, unknown, kBlind, {}, {}},
+        {u"palette classic colourblind", {}, unknown, {}, {}, {}},
+        {u"tags on",
+         kBlind,
+         u"Brawlhue: Spoken tags on.",
+         {kColourblind, true},
+         kTagsName,
+         u"True"},
+        {u"TAGS Off", kTagged, u"Brawlhue: Spoken tags off.", {}, kTagsName, u"False"},
+        {u"tags", {}, u"Brawlhue: Spoken tags are off" + usage, {}, {}, {}},
+        {u"tags help", kTagged, u"Brawlhue: Spoken tags are on" + usage, kTagged, {}, {}},
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(&test - cases);
+        for (const bool colouring : {false, true}) {
+            SetColouring(colouring);
+            SetAppearance(test.before);
+            ASSERT_EQ(S_OK, Command(kHandle, test.command));
+            EXPECT_EQ(Plain({u"", test.line, u""}), TakeShown(session_));
+            EXPECT_EQ(colouring, Colouring());
+            SetColouring(true);
+            EXPECT_EQ(test.after, AppearanceInUse());
+            VariableTable expected{
+                {{std::u16string(kFlagName), std::u16string(kFlagClass)}, {u"stored", u"stored"}}};
+            if (!test.saved_name.empty()) {
+                const std::u16string text(test.saved_text);
+                expected[{std::u16string(test.saved_name), std::u16string(kFlagClass)}] = {text,
+                                                                                           text};
+            }
+            EXPECT_EQ(expected, host_.Variables(session_));
+            host_.RemoveVariable(session_, kPaletteName, kFlagClass);
+            host_.RemoveVariable(session_, kTagsName, kFlagClass);
+        }
+    }
+}
+
+// As with on and off, the choice is made in memory before it is stored: a failed store, or a
+// session that is not there, shows nothing.
+TEST_F(PluginCommandTest, AFailedStoreKeepsTheChoiceAndShowsNoConfirmation) {
+    const struct {
+        const char16_t* command;
+        LONG handle;
+        HRESULT result;
+        Appearance after;
+    } cases[] = {
+        {u"palette colourblind", kHandle, kInjected, {kColourblind, false}},
+        {u"tags on", kHandle + 1, com::kObjectMissing, {kClassicPalette, true}},
+        {u"palette", kHandle + 1, com::kObjectMissing, {}},
+    };
+    for (const auto& test : cases) {
+        SCOPED_TRACE(&test - cases);
+        SetColouring(true);
+        SetAppearance({});
+        host_.FailNthCall(HostOperation::kSetVariable, 1, kInjected);
+        EXPECT_EQ(test.result, Command(test.handle, test.command));
+        host_.ClearFaults();
+        EXPECT_TRUE(TakeShown(session_).empty());
+        EXPECT_EQ(1u, host_.Variables(session_).size()) << "the flag alone";
+        EXPECT_EQ(test.after, AppearanceInUse());
+    }
 }
 
 }  // namespace
