@@ -6,8 +6,8 @@
 -- The colours go into the game's bytes before MUSHclient reads them (OnPluginPacketReceived),
 -- exactly where brawlhue-proxy puts them: MUSHclient then shows a coloured line as it shows the
 -- proxy's, through the world's own palette and ANSI state, and the line stays a line of the
--- game's for triggers and logs. Nothing waits for a line's end: what a packet holds of an
--- unfinished line goes on at once, as the proxy sends a line whose hold ran out.
+-- game's for triggers and logs. What a packet holds of an unfinished line waits, as in the
+-- proxy, for the rest of the line, a telnet command, or the hold's end (at a tick of MUSHclient's).
 
 local byte, char, find, sub, lower, gsub = string.byte, string.char, string.find, string.sub,
     string.lower, string.gsub
@@ -90,7 +90,7 @@ end
 -- ---- The game's bytes ------------------------------------------------------------------------
 -- A telnet reader that keeps every byte where it was but for the text of the line being read,
 -- which goes on at a telnet command, at the line's end (coloured where the engine says so) or
--- at the packet's end: the proxy's rules, with no hold.
+-- when its hold runs out: the proxy's rules.
 
 local IAC, SB, SE, WILL = 255, 250, 240, 251
 local LF, CR = 10, 13
@@ -233,7 +233,6 @@ local function rewrite(packet)
             end
         end
     end
-    send_held()
     return concat(out, "", 1, count)
 end
 
@@ -252,8 +251,53 @@ end
 local passed = false
 local line_ended = true -- the last packet ended a line: nothing of the game's is left open
 
+-- ---- Holding an unfinished line ---------------------------------------------------------------
+-- What a packet leaves of an unfinished line is held, so that the line is still coloured whole
+-- when its rest comes in the next packets. It goes on as it is once no more has come for the
+-- proxy's hold; MUSHclient's own timers cannot wait less than 0.1 s, so its ticks (25 a second,
+-- whatever the timer settings) let it go, through Simulate, which MUSHclient reads as the game's
+-- bytes: they come back through OnPluginPacketReceived, which passes them on untouched.
+-- MUSHclient may tick while the rest is already waiting to be read (a slow machine shows the
+-- packet it read for longer than the hold): only a whole tick without a packet lets it go.
+
+local HOLD_SECONDS = 0.02
+local held_since = nil -- when the held text last grew; nil while nothing is held
+local quiet_ticks = 0 -- ticks since the last packet
+local releasing = false
+
+-- What earlier packets left unsent, in the game's order: the held text, then the bytes of an
+-- unfinished telnet command. The reader starts clean after it.
+local function take_unsent()
+    local unsent = carried_over()
+    if #line > sent then
+        unsent = telnet_text(sub(line, sent + 1)) .. unsent
+    end
+    state, line, sent, verb, held_since = TEXT, "", 0, 0, nil
+    return unsent
+end
+
+local function show_now(bytes)
+    if bytes ~= "" then
+        releasing = true
+        local ok, failure = pcall(Simulate, bytes)
+        releasing = false
+        if not ok then
+            report(failure)
+        end
+    end
+end
+
+local function release_held()
+    local bytes = telnet_text(sub(line, sent + 1))
+    sent, held_since = #line, nil
+    show_now(bytes)
+end
+
 local function rewrite_packet(packet)
     if not enabled then
+        if not passed then
+            packet = take_unsent() .. packet
+        end
         passed, line_ended = true, byte(packet, -1) == LF
         return packet
     end
@@ -261,23 +305,52 @@ local function rewrite_packet(packet)
         state, line, sent, verb = TEXT, "", 0, 0
         over_cap, after_line_feed, passed = not line_ended, line_ended, false
     end
-    local carried = carried_over()
+    local line_before, sent_before, carried = line, sent, carried_over()
     local ok, result = pcall(rewrite, packet)
     line_ended = byte(packet, -1) == LF
     if ok then
+        held_since = #line > sent and utils.timer() or nil
         return result
     end
-    -- The packet goes on as it came; the rest of its unfinished line too.
+    -- The packet goes on as it came, behind what earlier ones left; the rest of its unfinished
+    -- line too.
     report(result)
     state, line, sent, over_cap, after_line_feed = TEXT, "", 0, not line_ended, false
-    return carried .. packet
+    held_since = nil
+    return telnet_text(sub(line_before, sent_before + 1)) .. carried .. packet
 end
 
 function OnPluginPacketReceived(packet)
+    if releasing then
+        return packet
+    end
+    quiet_ticks = 0
     if #unsaid > 0 and line_ended then
         pcall(say_failures)
     end
     return rewrite_packet(packet)
+end
+
+function OnPluginTick()
+    if held_since then
+        quiet_ticks = quiet_ticks + 1
+        if quiet_ticks >= 2 and utils.timer() - held_since >= HOLD_SECONDS then
+            release_held()
+        end
+    end
+end
+
+-- Nothing held outlives the connection or the plugin's turn: it goes on as it is, before
+-- MUSHclient says the world is closed.
+function OnPluginDisconnect()
+    show_now(take_unsent())
+end
+
+-- The packets that pass by meanwhile are not seen: enabled again, it leaves the rest of the
+-- line then begun as it comes, as after colouring off.
+function OnPluginDisable()
+    show_now(take_unsent())
+    passed, line_ended = true, false
 end
 
 -- ---- The #brawlhue command -------------------------------------------------------------------
@@ -386,7 +459,7 @@ end
 -- A new connection's stream starts clean, whatever the choice's reading meets.
 function OnPluginConnect()
     state, line, sent, over_cap, after_line_feed = TEXT, "", 0, false, false
-    passed, line_ended = false, true
+    passed, line_ended, held_since = false, true, nil
     local ok, failure = pcall(function()
         say(engine.banner)
         enabled = load_choice()

@@ -82,17 +82,33 @@ function driver_tick()
     next_request = next_request + 1
 end
 
--- Packets and lines as they arrive, once `recording` is set: each packet's size, and the time of
--- each line that the test marks (for the measurements).
+-- Packets and lines as they arrive, once `recording` is set: each packet's size, how many
+-- packets ended inside a line, the time of each line that the test marks and of each packet
+-- that holds a text it marks (for the measurements). The driver comes first: it sees the game's
+-- packets before the plugin under test changes them, and what the plugin simulates.
 recording = false
-packet_sizes, marked_times = {}, {}
-marks = {}
+packet_sizes, marked_times, marked_packets = {}, {}, {}
+packets_ending_inside_a_line = 0
+marks, packet_marks = {}, {}
+ticks = 0
 
 function OnPluginPacketReceived(packet)
     if recording then
         packet_sizes[#packet_sizes + 1] = #packet
+        if packet ~= "" and string.byte(packet, -1) ~= 10 then
+            packets_ending_inside_a_line = packets_ending_inside_a_line + 1
+        end
+        for mark in pairs(packet_marks) do
+            if string.find(packet, mark, 1, true) then
+                marked_packets[#marked_packets + 1] = { mark, utils.timer() }
+            end
+        end
     end
     return packet
+end
+
+function OnPluginTick()
+    ticks = ticks + 1
 end
 
 function OnPluginLineReceived(text)

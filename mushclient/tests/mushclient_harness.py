@@ -125,13 +125,14 @@ class Display:
 class Game:
     """A game on 127.0.0.1 that plays one table of writes to each connection (unless not
     at_connect), then answers "sync N" with "sync N done" and "replay" with the table (again),
-    and keeps what it received.
+    and "quit" with its farewell, if it has one, before it closes; it keeps what it received.
     With compress=True it offers MCCP version 2 and compresses once the client accepts."""
 
-    def __init__(self, writes, compress=False, at_connect=True):
+    def __init__(self, writes, compress=False, at_connect=True, farewell=None):
         self.writes = writes
         self.compress = compress
         self.at_connect = at_connect
+        self.farewell = farewell
         self.listener = socket.socket()
         self.listener.bind(("127.0.0.1", 0))
         self.listener.listen(8)
@@ -200,6 +201,10 @@ class Game:
                         send(line + b" done\r\n")
                     elif line == b"replay":
                         play_table()
+                    elif line == b"quit" and self.farewell is not None:
+                        send(self.farewell)
+                        sock.shutdown(socket.SHUT_RDWR)
+                        return
         except OSError:
             return
         finally:
@@ -218,7 +223,7 @@ class Game:
 class Proxy:
     """The Windows proxy under the runs' Wine, between MUSHclient and the game."""
 
-    def __init__(self, game_port, folder):
+    def __init__(self, game_port, folder, hold_ms=None):
         with socket.socket() as probe:
             probe.bind(("127.0.0.1", 0))
             self.port = probe.getsockname()[1]
@@ -227,7 +232,8 @@ class Proxy:
         self.process = subprocess.Popen(
             ["wine", PROXY_EXE, "--connect", "127.0.0.1:%d" % game_port,
              "--listen", "127.0.0.1:%d" % self.port,
-             "--state", windows_path(os.path.join(folder, "proxy-state"))],
+             "--state", windows_path(os.path.join(folder, "proxy-state")),
+             *(["--hold-ms", str(hold_ms)] if hold_ms is not None else [])],
             env=wine_environment(), stdout=self.log, stderr=subprocess.STDOUT)
         wait_until("the proxy to listen", lambda: b"listening on" in self.read_log() or
                    self.process.poll() is not None, limit=3 * LIMIT)
@@ -400,9 +406,10 @@ class Client:
     def lines(self):
         return parse_dump(self.lua("return dump_lines()"))
 
-    def wait_for(self, text, limit=LIMIT):
-        """Waits until a shown line holds text; its number."""
-        return int(self.lua("return find_line(%s)" % lua_string(text), limit=limit))
+    def wait_for(self, text, limit=LIMIT, after=0):
+        """Waits until a shown line after the first `after` holds text; its number."""
+        return int(self.lua("return find_line(%s, %d)" % (lua_string(text), after + 1),
+                            limit=limit))
 
     def output(self):
         with open(os.path.join(self.folder, "mushclient.log"), "rb") as f:

@@ -3,19 +3,21 @@ brawlhue-proxy: one table of game writes played both ways must show identically,
 and style run by style run (foreground, background, bold flag), and so must the answers to
 #brawlhue typed for real, with speed walking on and off, and the table played again in the
 colourblind palette with spoken tags, chosen by commands. Also: the command never reaches the
-game, the choices survive a restart with the same world, a compressed game, and engine failures
-that lose no line.
+game, the choices survive a restart with the same world, a compressed game, engine failures
+that lose no line, and the table's bytes cut at random and chosen points (the game compressed),
+ending with a disconnect while a piece is held.
 
 Run by mushclient/tests/check, which finds the install and runs this where 32-bit Windows
 programs run; it ends on one line "check-mushclient: N passed, N failed"."""
 
 import os
+import random
 import shutil
 import sys
 import tempfile
 import unittest
 
-from mushclient_harness import (GA, IAC, Client, Display, Game, Proxy, ensure_prefix,
+from mushclient_harness import (GA, IAC, SLOWNESS, Client, Display, Game, Proxy, ensure_prefix,
                                 lua_string, stop_wine, wait_until)
 
 PLUGIN = os.environ.get("BRAWLHUE_MUSHCLIENT_PLUGIN", "")
@@ -97,6 +99,67 @@ do
     end
 end
 """ % (lua_string(FAULT_MARK), lua_string(BROKEN_MARK))
+
+
+# The table's bytes cut into pieces, each write a short gap after the one before, well within a
+# hold that the proxy and the plugin are both given for these runs (MUSHclient in the emulated
+# machine was seen to read a piece 7 s after the one before): every line is then coloured whole
+# through either. The cuts fall at random and at the places named below; the last piece ends on
+# a prompt without GA, shown when the hold runs out. At "quit" the game sends a last line and
+# the start of one more, then closes: the plugin holds that piece when the world is disconnected.
+CUT_HOLD = 4 * SLOWNESS  # seconds
+CUT_GAP = 0.05  # seconds, times the slowness
+CUT_FAREWELL = b"A Trolloc slashes your left leg hard.\r\nYou slash a Tro"
+CUT_COUNT = 40
+
+
+def cut_writes(seed=20261210):
+    table = [write for write in TABLE if isinstance(write, bytes)]
+    stream = b"".join(table[:-1] + [
+        b"> > > > the their whip sends you sprawling with a powerful bash!\r\n", table[-1],
+        PROMPT.encode()])
+    prompt_then_message = stream.index((PROMPT + "You slash a Trolloc's").encode())
+    cuts = {
+        stream.index(b"the their whip") + 9,  # inside a message
+        prompt_then_message + 9,  # inside a prompt
+        prompt_then_message + len(PROMPT),  # a prompt without GA at a packet's end
+        stream.index("É".encode()) + 1,  # inside a UTF-8 character
+        stream.index(b"hard.\r\n") + 6,  # between CR and LF
+        stream.index(bytes([IAC, GA])) + 1,  # inside a telnet command
+        stream.index(b"\x1b[1;33m") + 3,  # inside a colour sequence
+    }
+    cuts.update(random.Random(seed).sample(range(1, len(stream)), CUT_COUNT))
+    bounds = [0] + sorted(cuts) + [len(stream)]
+    writes = []
+    for start, end in zip(bounds, bounds[1:]):
+        writes += [stream[start:end], CUT_GAP]
+    return writes[:-1]
+
+
+def held_plugin(folder):
+    """The plugin with the cut runs' hold."""
+    with open(PLUGIN, encoding="ascii") as f:
+        xml = f.read()
+    hold = "local HOLD_SECONDS = 0.02"
+    assert hold in xml, "the plugin's hold is not where the test looks for it"
+    path = os.path.join(folder, "Brawlhue-held.xml")
+    with open(path, "w", encoding="ascii", newline="") as f:
+        f.write(xml.replace(hold, "local HOLD_SECONDS = %r" % CUT_HOLD))
+    return path
+
+
+def play_cut(client, after=0):
+    """Has the game play the cut table, waits for its last prompt, then has it say farewell and
+    close; every line shown after the first `after`, and how many packets MUSHclient read that
+    ended inside a line."""
+    client.lua("packets_ending_inside_a_line = 0 recording = true Execute('replay') return 'ok'")
+    client.wait_for(LAST_LINE, limit=(CUT_COUNT * CUT_GAP + 60) * SLOWNESS, after=after)
+    client.lua("return GetLineInfo(GetLinesInBufferCount(), 1) == %s or nil" % lua_string(PROMPT))
+    cut_packets = int(client.lua("return packets_ending_inside_a_line"))
+    client.lua("Execute('quit') return 'ok'")
+    client.lua("return not IsConnected() or nil")
+    client.wait_for(CUT_FAREWELL.decode().split("\n")[-1], after=after)
+    return client.lines()[after:], cut_packets
 
 
 def tables(lines):
@@ -228,6 +291,29 @@ class MUSHclientPlugin(unittest.TestCase):
                 proxy.close()
         return RUNS.run("proxy", make)
 
+    def cut_run(self, name):
+        """The cut table through the proxy (name "proxy") or the plugin, both holding CUT_HOLD;
+        the plugin's game compressed."""
+        def make():
+            game = RUNS.game(compress=name != "proxy", at_connect=False, farewell=CUT_FAREWELL)
+            game.writes = cut_writes()
+            proxy = None
+            if name == "proxy":
+                # A state of its own: the proxy run ends with colouring off.
+                folder = os.path.join(RUNS.folder, "cut-proxy-state")
+                os.makedirs(folder, exist_ok=True)
+                proxy = Proxy(game.port, folder, hold_ms=int(CUT_HOLD * 1000))
+                client = RUNS.client("cut-proxy", proxy.port)
+            else:
+                client = RUNS.client("cut-" + name, game.port, plugins=[held_plugin(RUNS.folder)])
+            try:
+                return play_cut(client)
+            finally:
+                client.kill()
+                if proxy:
+                    proxy.close()
+        return RUNS.run("cut " + name, make)
+
     def plugin_run(self):
         """Ends with colourblind, tags, colouring off and MUSHclient closed as a player closes
         it."""
@@ -337,6 +423,24 @@ class MUSHclientPlugin(unittest.TestCase):
                     for line, plain_line in zip(coloured, plain)]
         shown_table = [line for line in tables(shown)[0] if line not in said]
         self.assertShownAlike(shown_table, expected, "with the engine failing")
+
+    def test_cut_table_shows_what_the_proxy_shows(self):
+        """Every game line, the piece held at the disconnect included, the game compressed; and
+        MUSHclient's own notes at the disconnect (whose counts differ) where they are through
+        the proxy, which says that the game closed in a line of its own."""
+        def from_the_table(lines):
+            lines = [line for line in lines[[line.text for line in lines].index(FIRST_LINE):]
+                     if not line.text.startswith("brawlhue-proxy: ")]
+            return [line for line in lines if not line.note], [line.note for line in lines]
+
+        through_proxy, _ = self.cut_run("proxy")
+        with_plugin, cut_packets = self.cut_run("plugin")
+        game_lines, notes = from_the_table(through_proxy)
+        # The comparison means something only if MUSHclient read the lines in pieces.
+        self.assertGreaterEqual(cut_packets, 10)
+        shown, shown_notes = from_the_table(with_plugin)
+        self.assertShownAlike(shown, game_lines, "cut")
+        self.assertEqual(shown_notes, notes)
 
 
 def main():
