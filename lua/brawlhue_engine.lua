@@ -834,9 +834,21 @@ function M.opening_parts(row, appearance)
     return palette.sequences[row.outcome], tag
 end
 
+-- The two joined, once here by palette, tags (true or false) and outcome, since every coloured
+-- line takes one.
+local OPENINGS = {}
+for name, palette in pairs(PALETTES) do
+    local plain, tagged = {}, {}
+    for outcome, sequence in pairs(palette.sequences) do
+        plain[outcome] = sequence
+        tagged[outcome] = sequence .. tables.spoken_tags[outcome] .. tables.spoken_tag_separator
+    end
+    OPENINGS[name] = { [false] = plain, [true] = tagged }
+end
+
 function M.opening(row, appearance)
-    local sequence, tag = M.opening_parts(row, appearance)
-    return sequence .. tag
+    local by_tags = assert(OPENINGS[appearance.palette], "no such palette")
+    return by_tags[appearance.tags == true][row.outcome]
 end
 
 -- The line as the plug-in rebuilds it (the reset, the prompts, the opening, the message, the
