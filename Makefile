@@ -19,7 +19,10 @@ all: native
 packages-native:
 	@tools/ensure-packages native
 
-# Suites of make check that run side by side may both build it: one build at a time.
+# Suites of make check that run side by side may build in the same folder: one build at a
+# time. $(call LOCKED,FOLDER) COMMAND runs COMMAND holding the folder's lock.
+LOCKED = mkdir -p $(1) && flock $(1)/.build-lock
+
 native: packages-native
 	@mkdir -p $(NATIVE)
 	flock $(NATIVE)/.build-lock sh -c '$(CMAKE) -S . -B $(NATIVE) -DCMAKE_BUILD_TYPE=RelWithDebInfo && \
@@ -60,14 +63,15 @@ packages-win64:
 # RelWithDebInfo's code without its debugging information, which took a third of the compile
 # time: the 64-bit build is a guard and the demo's stand-in, never shipped.
 win64-configure: packages-win64
-	$(CMAKE) -S . -B $(WIN64) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
+	$(call LOCKED,$(WIN64)) $(CMAKE) -S . -B $(WIN64) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
 		-DCMAKE_BUILD_TYPE=Release "-DCMAKE_CXX_FLAGS_RELEASE=-O2 -DNDEBUG" \
 		-DBRAWLHUE_NATIVE_BRAWLHUE=$(abspath $(NATIVE)/bin/brawlhue)
 
 # Only the tool and its prefix, when the 64-bit build is there for the 32-bit one's sake.
 win32-finisher: packages-win32
 	@$(RUNS_32_BIT) || { $(MAKE) --no-print-directory win64-configure && \
-		$(CMAKE) --build $(WIN64) -j $(JOBS) --target type_library_finisher wineprefix; }
+		$(call LOCKED,$(WIN64)) $(CMAKE) --build $(WIN64) -j $(JOBS) \
+			--target type_library_finisher wineprefix; }
 
 # The brawlhue command that the 32-bit tests compare the plug-in with.
 win32-native-command:
@@ -75,20 +79,20 @@ win32-native-command:
 	else $(MAKE) --no-print-directory guest-native; fi
 
 guest-native: packages-guest
-	$(CMAKE) -S . -B $(GUEST_NATIVE) -DCMAKE_TOOLCHAIN_FILE=cmake/linux-i686.cmake \
+	$(call LOCKED,$(GUEST_NATIVE)) $(CMAKE) -S . -B $(GUEST_NATIVE) -DCMAKE_TOOLCHAIN_FILE=cmake/linux-i686.cmake \
 		-DBRAWLHUE_COMMAND_ONLY=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo
-	$(CMAKE) --build $(GUEST_NATIVE) -j $(JOBS) --target brawlhue
+	$(call LOCKED,$(GUEST_NATIVE)) $(CMAKE) --build $(GUEST_NATIVE) -j $(JOBS) --target brawlhue
 
 win32-configure: packages-win32 win32-finisher
-	$(CMAKE) -S . -B $(WIN32) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-i686.cmake \
+	$(call LOCKED,$(WIN32)) $(CMAKE) -S . -B $(WIN32) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-i686.cmake \
 		-DCMAKE_BUILD_TYPE=RelWithDebInfo $(WIN32_OPTIONS)
 
 win32: win32-configure win32-native-command
-	$(CMAKE) --build $(WIN32) -j $(JOBS)
+	$(call LOCKED,$(WIN32)) $(CMAKE) --build $(WIN32) -j $(JOBS)
 	@$(RUNS_32_BIT) || $(MAKE) --no-print-directory packages-guest
 
 win64: win64-configure native
-	$(CMAKE) --build $(WIN64) -j $(JOBS)
+	$(call LOCKED,$(WIN64)) $(CMAKE) --build $(WIN64) -j $(JOBS)
 
 # The Windows build whose programs run on this machine itself, for the benchmark and the soak:
 # $(WIN32), or where no 32-bit program runs, $(WIN64).
@@ -228,15 +232,15 @@ SOAK_CALLS ?= 10000000
 .PHONY: win32-checked win64-checked check-win32-checked check-win64-checked soak
 
 win32-checked: packages-win32 win32-finisher
-	$(CMAKE) -S . -B $(WIN32_CHECKED) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-i686.cmake \
+	$(call LOCKED,$(WIN32_CHECKED)) $(CMAKE) -S . -B $(WIN32_CHECKED) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-i686.cmake \
 		$(CHECKED_OPTIONS) $(WIN32_OPTIONS)
-	$(CMAKE) --build $(WIN32_CHECKED) -j $(JOBS) --target $(CHECKED_TARGETS) \
+	$(call LOCKED,$(WIN32_CHECKED)) $(CMAKE) --build $(WIN32_CHECKED) -j $(JOBS) --target $(CHECKED_TARGETS) \
 		$$($(RUNS_32_BIT) && echo wineprefix)
 
 win64-checked: packages-win32
-	$(CMAKE) -S . -B $(WIN64_CHECKED) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
+	$(call LOCKED,$(WIN64_CHECKED)) $(CMAKE) -S . -B $(WIN64_CHECKED) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
 		$(CHECKED_OPTIONS)
-	$(CMAKE) --build $(WIN64_CHECKED) -j $(JOBS) --target $(CHECKED_TARGETS) wineprefix
+	$(call LOCKED,$(WIN64_CHECKED)) $(CMAKE) --build $(WIN64_CHECKED) -j $(JOBS) --target $(CHECKED_TARGETS) wineprefix
 
 check-win32-checked: win32-checked
 	@$(RUNS_32_BIT) || $(MAKE) --no-print-directory check-win64-checked packages-guest
@@ -351,6 +355,6 @@ mushclient: native
 # The plugin in a real MUSHclient (MUSHCLIENT_INSTALL, by default ../shared/mushclient) against
 # brawlhue-proxy.exe in the same MUSHclient, where the 32-bit Windows programs run.
 check-mushclient: packages-mushclient native win32-configure
-	$(CMAKE) --build $(WIN32) -j $(JOBS) --target brawlhue-proxy
+	$(call LOCKED,$(WIN32)) $(CMAKE) --build $(WIN32) -j $(JOBS) --target brawlhue-proxy
 	@$(RUNS_32_BIT) || $(MAKE) --no-print-directory packages-guest
 	mushclient/tests/check $(NATIVE) $(WIN32)

@@ -76,6 +76,17 @@ class Counting(unittest.TestCase):
                 self.assertEqual(check_all.duration(seconds), shown)
 
 
+class Queues(unittest.TestCase):
+    def test_a_lane_done_takes_the_last_of_the_other(self):
+        queues = check_all.Queues(["native", "deb"], ["win32", "distcheck", "mushclient"])
+        # (lane asking, the suite it gets, whether taken from the other lane)
+        for lane, suite, taken in [(0, "native", False), (1, "win32", False),
+                                   (0, "deb", False), (0, "mushclient", True),
+                                   (1, "distcheck", False), (1, None, False),
+                                   (0, None, False)]:
+            self.assertEqual(queues.next(lane), (suite, taken), (lane, suite))
+
+
 # A make that runs suites by their names: (suite, lines it prints, exit status). "wait" suites
 # wait for the file the "mark" suites make: they end only if the two lanes ran at once.
 FAKE_MAKE = """
