@@ -61,6 +61,17 @@ function find_line(text, from)
     return nil
 end
 
+-- How many lines are exactly `text`.
+function count_lines(text)
+    local count = 0
+    for n = 1, GetLinesInBufferCount() do
+        if GetLineInfo(n, 1) == text then
+            count = count + 1
+        end
+    end
+    return count
+end
+
 function driver_tick()
     local path = FOLDER .. "request-" .. next_request .. ".lua"
     local code = read_file(path)
@@ -84,7 +95,7 @@ end
 
 -- Packets and lines as they arrive, once `recording` is set: each packet's size, how many
 -- packets ended inside a line, the time of each line that the test marks and of each packet
--- that holds a text it marks (for the measurements). The driver comes first: it sees the game's
+-- that holds a text it marks, with the ticks counted by then (for the measurements). The driver comes first: it sees the game's
 -- packets before the plugin under test changes them, and what the plugin simulates.
 recording = false
 packet_sizes, marked_times, marked_packets = {}, {}, {}
@@ -100,7 +111,7 @@ function OnPluginPacketReceived(packet)
         end
         for mark in pairs(packet_marks) do
             if string.find(packet, mark, 1, true) then
-                marked_packets[#marked_packets + 1] = { mark, utils.timer() }
+                marked_packets[#marked_packets + 1] = { mark, utils.timer(), ticks }
             end
         end
     end

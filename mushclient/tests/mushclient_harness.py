@@ -334,8 +334,10 @@ class Client:
         self.process = subprocess.Popen(["wine", "MUSHclient.exe", "/wine"], cwd=folder,
                                         env=wine_environment(display.name), stdout=self.log,
                                         stderr=subprocess.STDOUT)
+        # Connected before anything is sent: text sent to a world still connecting brings a
+        # dialog ("The connection ... is not open. Attempt to reconnect?") and nothing more.
         try:
-            self.lua("return 'ready'", limit=5 * LIMIT)
+            self.lua("return IsConnected() or nil", limit=5 * LIMIT)
         except Failure:
             display.keep_screen(os.path.basename(folder))
             self.kill()

@@ -15,10 +15,11 @@ import random
 import shutil
 import sys
 import tempfile
+import time
 import unittest
 
-from mushclient_harness import (GA, IAC, SLOWNESS, Client, Display, Game, Proxy, ensure_prefix,
-                                lua_string, stop_wine, wait_until)
+from mushclient_harness import (DO, GA, IAC, MCCP2, SLOWNESS, Client, Display, Game, Proxy, ensure_prefix,
+                                lua_string, stop_wine)
 
 PLUGIN = os.environ.get("BRAWLHUE_MUSHCLIENT_PLUGIN", "")
 SESSION_LOG = os.environ.get("BRAWLHUE_SESSION_LOG", "")
@@ -202,22 +203,19 @@ def play(client, commands, speed_walk_off_at=None):
             # The marker's echo is typed text: shown in the middle of the table, it would end
             # the line then being shown. It waits for the table's end.
             client.lua("Execute('replay') return 'ok'")
-            shown = 2 + commands[:number].count(REPLAY)
-            wait_until("the table shown %d times" % shown,
-                       lambda: shown_tables(client, shown), pause=1)
+            wait_for_tables(client, 2 + commands[:number].count(REPLAY))
         else:
             client.type(command)
         client.lua("Execute('sync %d') return 'ok'" % number)
         client.wait_for("sync %d done" % number)
     client.lua("Execute('replay') return 'ok'")
-    count = 2 + commands.count(REPLAY)
-    return wait_until("the table shown %d times" % count, lambda: shown_tables(client, count),
-                      pause=1)
+    wait_for_tables(client, 2 + commands.count(REPLAY))
+    return client.lines()
 
 
-def shown_tables(client, count):
-    lines = client.lines()
-    return lines if len(tables(lines)) >= count else None
+def wait_for_tables(client, count):
+    """Until the table's last line has been shown count times (MUSHclient counts)."""
+    client.lua("return count_lines(%s) >= %d or nil" % (lua_string(LAST_LINE), count))
 
 
 class Runs:
@@ -271,6 +269,15 @@ def describe(lines):
 class MUSHclientPlugin(unittest.TestCase):
     maxDiff = None
 
+    # Each test's time beside its result: the runs it shares are made by the first that needs
+    # them, so that is where the suite's time goes.
+    def setUp(self):
+        self.started = time.monotonic()
+
+    def tearDown(self):
+        sys.stdout.write("[%.0f s] " % (time.monotonic() - self.started))
+        sys.stdout.flush()
+
     def assertShownAlike(self, shown, expected, what):
         for number, (got, wanted) in enumerate(zip(shown, expected)):
             if got.looks() != wanted.looks():
@@ -307,7 +314,7 @@ class MUSHclientPlugin(unittest.TestCase):
             else:
                 client = RUNS.client("cut-" + name, game.port, plugins=[held_plugin(RUNS.folder)])
             try:
-                return play_cut(client)
+                return play_cut(client) + (game,)
             finally:
                 client.kill()
                 if proxy:
@@ -384,16 +391,12 @@ class MUSHclientPlugin(unittest.TestCase):
         self.assertShownAlike(shown_tables[1], proxy_tables[1], "after #brawlhue on")
 
     def test_compressed_game(self):
-        through_proxy, _ = self.proxy_run()
-        game = RUNS.game(compress=True)
-        client = RUNS.client("compressed", game.port, plugins=[PLUGIN])
-        try:
-            client.wait_for(LAST_LINE)
-            shown = client.lines()
-        finally:
-            client.kill()
-        self.assertIn(bytes([IAC, 253, 86]), bytes(game.received), "MUSHclient took no MCCP")
-        self.assertShownAlike(tables(shown)[0], tables(through_proxy)[0], "compressed")
+        """The plugin's cut run has the game compressed: MUSHclient took MCCP, and the whole
+        table came through the plugin as through the proxy, which sees it uncompressed."""
+        through_proxy, _, _ = self.cut_run("proxy")
+        with_plugin, _, game = self.cut_run("plugin")
+        self.assertIn(bytes([IAC, DO, MCCP2]), bytes(game.received), "MUSHclient took no MCCP")
+        self.assertShownAlike(tables(with_plugin)[0], tables(through_proxy)[0], "compressed")
 
     def test_failures_lose_no_line(self):
         """The engine fails on two lines: those stay as they came, each failure is said once,
@@ -433,8 +436,8 @@ class MUSHclientPlugin(unittest.TestCase):
                      if not line.text.startswith("brawlhue-proxy: ")]
             return [line for line in lines if not line.note], [line.note for line in lines]
 
-        through_proxy, _ = self.cut_run("proxy")
-        with_plugin, cut_packets = self.cut_run("plugin")
+        through_proxy, _, _ = self.cut_run("proxy")
+        with_plugin, cut_packets, _ = self.cut_run("plugin")
         game_lines, notes = from_the_table(through_proxy)
         # The comparison means something only if MUSHclient read the lines in pieces.
         self.assertGreaterEqual(cut_packets, 10)
