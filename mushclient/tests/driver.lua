@@ -95,8 +95,9 @@ end
 
 -- Packets and lines as they arrive, once `recording` is set: each packet's size, how many
 -- packets ended inside a line, the time of each line that the test marks and of each packet
--- that holds a text it marks, with the ticks counted by then (for the measurements). The driver comes first: it sees the game's
--- packets before the plugin under test changes them, and what the plugin simulates.
+-- that holds a text it marks, with the ticks counted by then (for the measurements). The driver
+-- comes first: it sees the game's packets before the plugin under test changes them, and what
+-- the plugin simulates.
 recording = false
 packet_sizes, marked_times, marked_packets = {}, {}, {}
 packets_ending_inside_a_line = 0

@@ -18,8 +18,8 @@ import tempfile
 import time
 import unittest
 
-from mushclient_harness import (DO, GA, IAC, MCCP2, SLOWNESS, Client, Display, Game, Proxy, ensure_prefix,
-                                lua_string, stop_wine)
+from mushclient_harness import (DO, GA, IAC, MCCP2, SLOWNESS, Client, Display, Game, Proxy,
+                                ensure_prefix, lua_string, stop_wine)
 
 PLUGIN = os.environ.get("BRAWLHUE_MUSHCLIENT_PLUGIN", "")
 SESSION_LOG = os.environ.get("BRAWLHUE_SESSION_LOG", "")
