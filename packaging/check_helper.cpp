@@ -17,6 +17,15 @@
 //   key can be made, so that a registration for the current user that needs one fails. The key
 //   lasts until it is deleted or the registry is reloaded.
 //
+// check_helper keys KEY...
+//   Prints each KEY that exists, one a line, as it was given (HKCU\..., HKLM\... or HKCR\...).
+// check_helper copy-keys FROM TO NAME...
+//   Copies the tree FROM\NAME to TO\NAME for each NAME that FROM holds, and prints those names.
+// check_helper delete-keys KEY...
+//   Deletes each KEY with all below it; one that is missing is no failure.
+// One program for many keys: under Wine in the emulated machine, each reg.exe is a second's
+// start-up.
+//
 // Exit status 0, 1 with one line on standard error, 2 for a wrong command line. It depends on
 // nothing of the build but the identifiers and slot order of the client's interfaces.
 #include <windows.h>
@@ -259,14 +268,125 @@ int BlockUserKey(const wchar_t* name) {
     return 0;
 }
 
+// A registry key opened by its full name (HKCU\..., HKLM\... or HKCR\...), closed when done.
+class Key {
+  public:
+    Key() = default;
+    Key(const Key&) = delete;
+    Key& operator=(const Key&) = delete;
+    ~Key() {
+        if (key_ != nullptr) {
+            ::RegCloseKey(key_);
+        }
+    }
+    // ERROR_FILE_NOT_FOUND when the key is missing; ERROR_BAD_PATHNAME when the name names no
+    // hive.
+    LSTATUS Open(const std::wstring& path, REGSAM access, bool create = false) {
+        const std::size_t slash = path.find(L'\\');
+        const std::wstring hive_name = path.substr(0, slash);
+        HKEY hive = nullptr;
+        if (hive_name == L"HKCU" || hive_name == L"HKEY_CURRENT_USER") {
+            hive = HKEY_CURRENT_USER;
+        } else if (hive_name == L"HKLM" || hive_name == L"HKEY_LOCAL_MACHINE") {
+            hive = HKEY_LOCAL_MACHINE;
+        } else if (hive_name == L"HKCR" || hive_name == L"HKEY_CLASSES_ROOT") {
+            hive = HKEY_CLASSES_ROOT;
+        }
+        if (hive == nullptr || slash == std::wstring::npos || slash + 1 == path.size()) {
+            return ERROR_BAD_PATHNAME;
+        }
+        const wchar_t* below = path.c_str() + slash + 1;
+        return create
+                   ? ::RegCreateKeyExW(hive, below, 0, nullptr, 0, access, nullptr, &key_, nullptr)
+                   : ::RegOpenKeyExW(hive, below, 0, access, &key_);
+    }
+    HKEY get() const { return key_; }
+
+  private:
+    HKEY key_ = nullptr;
+};
+
+int FailOn(const std::wstring& what, LSTATUS status) {
+    return Fail(Utf8(what).c_str(), HRESULT_FROM_WIN32(status));
+}
+
+int PrintExistingKeys(int count, wchar_t** paths) {
+    for (int index = 0; index < count; ++index) {
+        Key key;
+        const LSTATUS status = key.Open(paths[index], KEY_READ);
+        if (status == ERROR_SUCCESS) {
+            std::printf("%s\n", Utf8(paths[index]).c_str());
+        } else if (status != ERROR_FILE_NOT_FOUND) {
+            // A key that could not be read is not known to be missing.
+            return FailOn(std::wstring(L"opening ") + paths[index], status);
+        }
+    }
+    return std::fflush(stdout) == 0 ? 0 : 1;
+}
+
+int CopyKeys(const std::wstring& from, const std::wstring& to, int count, wchar_t** names) {
+    for (int index = 0; index < count; ++index) {
+        const std::wstring source_path = from + L"\\" + names[index];
+        const std::wstring target_path = to + L"\\" + names[index];
+        Key source;
+        LSTATUS status = source.Open(source_path, KEY_READ);
+        if (status == ERROR_FILE_NOT_FOUND) {
+            continue;
+        }
+        if (status != ERROR_SUCCESS) {
+            return FailOn(L"opening " + source_path, status);
+        }
+        Key target;
+        status = target.Open(target_path, KEY_ALL_ACCESS, true);
+        if (status != ERROR_SUCCESS) {
+            return FailOn(L"creating " + target_path, status);
+        }
+        status = ::RegCopyTreeW(source.get(), nullptr, target.get());
+        if (status != ERROR_SUCCESS) {
+            return FailOn(L"copying " + source_path, status);
+        }
+        std::printf("%s\n", Utf8(names[index]).c_str());
+    }
+    return std::fflush(stdout) == 0 ? 0 : 1;
+}
+
+int DeleteKeys(int count, wchar_t** paths) {
+    for (int index = 0; index < count; ++index) {
+        const std::wstring path = paths[index];
+        const std::size_t last = path.rfind(L'\\');
+        Key parent;
+        LSTATUS status = last == std::wstring::npos
+                             ? ERROR_BAD_PATHNAME
+                             : parent.Open(path.substr(0, last), KEY_ALL_ACCESS);
+        if (status == ERROR_SUCCESS) {
+            status = ::RegDeleteTreeW(parent.get(), path.c_str() + last + 1);
+        }
+        if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND) {
+            return FailOn(L"deleting " + path, status);
+        }
+    }
+    return 0;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
     if (argc == 3 && std::wcscmp(argv[1], L"block-user-key") == 0) {
         return BlockUserKey(argv[2]);
     }
+    if (argc >= 3 && std::wcscmp(argv[1], L"keys") == 0) {
+        return PrintExistingKeys(argc - 2, argv + 2);
+    }
+    if (argc >= 5 && std::wcscmp(argv[1], L"copy-keys") == 0) {
+        return CopyKeys(argv[2], argv[3], argc - 4, argv + 4);
+    }
+    if (argc >= 3 && std::wcscmp(argv[1], L"delete-keys") == 0) {
+        return DeleteKeys(argc - 2, argv + 2);
+    }
     if (argc != 3 || std::wcscmp(argv[1], L"create") != 0) {
-        std::fprintf(stderr, "usage: check_helper create PROGID | block-user-key NAME\n");
+        std::fprintf(stderr,
+                     "usage: check_helper create PROGID | block-user-key NAME | keys KEY... "
+                     "| copy-keys FROM TO NAME... | delete-keys KEY...\n");
         return 2;
     }
     const HRESULT initialised = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
