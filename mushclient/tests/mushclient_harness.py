@@ -328,6 +328,7 @@ class Client:
             if name.startswith(("request-", "answer-")):
                 os.remove(os.path.join(folder, name))
         self.request = 0
+        self.keys_arrive = False  # a probe key reached the command window of this run
         self.write_prefs()
         self.write_world(port, plugins, speed_walk)
         self.log = open(os.path.join(folder, "mushclient.log"), "ab")
@@ -427,12 +428,22 @@ class Client:
     def type(self, text):
         """Types text into the command window with real keystrokes, then Return, and waits until
         MUSHclient has taken the command."""
+        if not self.keys_arrive:
+            self.focus()
+        self.xdotool("type", "--delay", "40", text)
+        wait_until("the typed text in the command window", lambda: self.command() == text)
+        self.xdotool("key", "Return")
+        wait_until("MUSHclient to take the command", lambda: self.command() == "")
+
+    def focus(self):
+        """Gives MUSHclient's window the focus and waits until keys reach its command window,
+        which is then empty. Wine drops keys for a while after the window first gets focus; once
+        one has arrived, the rest do (nothing else takes the focus in this display), so a run
+        does this once: each time cost six emulated programs a command."""
         window = wait_until("MUSHclient's window", lambda: self.xdotool(
             "search", "--name", "MUSHclient").stdout.split())[0]
         self.xdotool("windowfocus", "--sync", window)
 
-        # Wine drops keys for a while after the window first gets focus: a probe until one
-        # arrives, then the command window emptied with as many backspaces.
         def probe_arrived():
             if not self.command():
                 self.xdotool("type", "--delay", "50", "x")
@@ -446,10 +457,7 @@ class Client:
 
         wait_until("a key to reach MUSHclient", probe_arrived, pause=0.5)
         wait_until("the command window to empty", emptied, pause=0.5)
-        self.xdotool("type", "--delay", "40", text)
-        wait_until("the typed text in the command window", lambda: self.command() == text)
-        self.xdotool("key", "Return")
-        wait_until("MUSHclient to take the command", lambda: self.command() == "")
+        self.keys_arrive = True
 
     def quit(self):
         """Closes MUSHclient as a player would (the world saved), and waits for its end."""
