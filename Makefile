@@ -135,11 +135,8 @@ check-win64: win64
 # runs each suite's target, goes on past a failure, and ends on the total of their counts: a
 # suite's runners print CTest's summary or a line "N passed, N failed". Logs:
 # $(NATIVE)/check-logs/SUITE.log.
-# The emulated lane starts with its longest suite, MUSHclient's: the native lane, done with its
-# own, takes the emulated lane's last ones (check-win32, then check-win32-checked) while the
-# emulated lane goes on with distcheck, and the two lanes end at about the same time.
 CHECK_SUITES := check-native check-sanitize check-fuzz check-deb check-mudlet
-CHECK_32_BIT_SUITES := check-mushclient distcheck check-win32-checked check-win32
+CHECK_32_BIT_SUITES := check-win32 check-win32-checked distcheck check-mushclient
 
 # packages-native first: it brings the python3 that tools/check-all runs on.
 check: packages-native
